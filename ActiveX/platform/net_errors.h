@@ -1,0 +1,48 @@
+// WinSock-numbered error codes, reported by both backends (the posix one maps errno onto these).
+#pragma once
+
+namespace plat {
+
+enum NetError : int {
+  kNetOk = 0,
+  kWsaEINTR = 10004,
+  kWsaEBADF = 10009,
+  kWsaEACCES = 10013,
+  kWsaEFAULT = 10014,
+  kWsaEINVAL = 10022,
+  kWsaEMFILE = 10024,
+  kWsaEWOULDBLOCK = 10035,
+  kWsaEINPROGRESS = 10036,
+  kWsaEALREADY = 10037,
+  kWsaENOTSOCK = 10038,
+  kWsaEDESTADDRREQ = 10039,
+  kWsaEMSGSIZE = 10040,
+  kWsaEPROTOTYPE = 10041,
+  kWsaENOPROTOOPT = 10042,
+  kWsaEPROTONOSUPPORT = 10043,
+  kWsaESOCKTNOSUPPORT = 10044,
+  kWsaEOPNOTSUPP = 10045,
+  kWsaEAFNOSUPPORT = 10047,
+  kWsaEADDRINUSE = 10048,
+  kWsaEADDRNOTAVAIL = 10049,
+  kWsaENETDOWN = 10050,
+  kWsaENETUNREACH = 10051,
+  kWsaENETRESET = 10052,
+  kWsaECONNABORTED = 10053,
+  kWsaECONNRESET = 10054,
+  kWsaENOBUFS = 10055,
+  kWsaEISCONN = 10056,
+  kWsaENOTCONN = 10057,
+  kWsaESHUTDOWN = 10058,
+  kWsaETIMEDOUT = 10060,
+  kWsaECONNREFUSED = 10061,
+  kWsaEHOSTUNREACH = 10065,
+  kWsaNOTINITIALISED = 10093,
+  kWsaTYPE_NOT_FOUND = 10109,
+  kWsaHOST_NOT_FOUND = 11001,
+  kWsaTRY_AGAIN = 11002,
+  kWsaNO_RECOVERY = 11003,
+  kWsaNO_DATA = 11004,
+};
+
+}  // namespace plat
