@@ -18,6 +18,8 @@ struct VirtualSoundConfig {
 // Set by the host before any control opens sound.
 void ConfigureVirtualSound(const VirtualSoundConfig& config);
 const VirtualSoundConfig& VirtualSoundSettings();
+// Completes the recording file; devices still open keep playing unrecorded.
+void FinishVirtualSoundRecording();
 
 std::unique_ptr<SoundOutput> CreateVirtualSoundOutput();
 

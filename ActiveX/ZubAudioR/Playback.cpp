@@ -1,0 +1,45 @@
+// The sound ring: set-up on the container's thread (InitSound), then the worker's alone.
+#include "ZubAudioR/ReceiveAudio.h"
+
+namespace zubr {
+
+bool CReceiveAudio::InitSound() {
+  m_ringSize = 0;
+  WritePos = 0;
+  BufferPlaying = false;
+  RampStep = 0;
+  m_soundDevice = plat::CreateSoundOutput();
+  if (!m_soundDevice) return false;
+  // The cooperative level needs the control's window; a control without one fails here.
+  if (!m_soundDevice->SetCooperativeLevel(m_window)) {
+    m_soundDevice.reset();
+    return false;
+  }
+  m_ringSize = kRingBytes;
+  m_soundBuffer = m_soundDevice->CreateRing(plat::SoundFormat{8000, 2, 16}, kRingBytes);
+  if (!m_soundBuffer) {
+    m_soundDevice.reset();
+    return false;
+  }
+  return true;
+}
+
+void CReceiveAudio::ResetPlayback() {
+  ++m_stats.playback_resets;
+  if (m_soundBuffer) {
+    m_soundBuffer->SetAttenuation(plat::kAttenuationSilence);
+    m_soundBuffer->Stop();
+    m_soundBuffer->SetPosition(0);
+  }
+  BufferPlaying = false;
+  RampStep = 0;
+  WritePos = 0;
+}
+
+void CReceiveAudio::ReleaseSound() {
+  if (m_soundBuffer) m_soundBuffer->Stop();
+  m_soundBuffer.reset();
+  m_soundDevice.reset();
+}
+
+}  // namespace zubr
