@@ -18,7 +18,10 @@ const char* const kVethMulticast =
     "sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0 && "
     "ip link add zv0 type veth peer name zv1 && ip link set zv0 up && ip link set zv1 up && "
     "ip -6 addr add fd5a::1/64 dev zv0 nodad && ip -6 addr add fd5a::2/64 dev zv1 nodad && "
-    "(ip -6 route del ff00::/8 dev zv1 table local 2>/dev/null; true)";
+    // zv1's multicast route loses to zv0's, so a join on the default interface picks zv0,
+    // while a sender bound to zv1 still finds a route out.
+    "ip -6 route del ff00::/8 dev zv1 table local && "
+    "ip -6 route add multicast ff00::/8 dev zv1 table local metric 1024";
 
 bool InPrivateNetwork(const char* setup_commands) {
   if (std::getenv("ZUB_IN_PRIVATE_NETWORK") != nullptr) return true;
