@@ -1,13 +1,11 @@
-// The sound ring: set-up on the container's thread (InitSound), then the worker's alone.
+// The sound ring: set up on the container's thread (InitSound), then the worker's alone.
 #include "ZubAudioR/ReceiveAudio.h"
 
 namespace zubr {
 
 bool CReceiveAudio::InitSound() {
   m_ringSize = 0;
-  WritePos = 0;
-  BufferPlaying = false;
-  RampStep = 0;
+  m_playout.Attach(nullptr);
   m_soundDevice = plat::CreateSoundOutput();
   if (!m_soundDevice) return false;
   // The cooperative level needs the control's window; a control without one fails here.
@@ -21,23 +19,18 @@ bool CReceiveAudio::InitSound() {
     m_soundDevice.reset();
     return false;
   }
+  m_playout.Attach(m_soundBuffer.get());
   return true;
 }
 
 void CReceiveAudio::ResetPlayback() {
   ++m_stats.playback_resets;
-  if (m_soundBuffer) {
-    m_soundBuffer->SetAttenuation(plat::kAttenuationSilence);
-    m_soundBuffer->Stop();
-    m_soundBuffer->SetPosition(0);
-  }
-  BufferPlaying = false;
-  RampStep = 0;
-  WritePos = 0;
+  m_playout.Reset();
 }
 
 void CReceiveAudio::ReleaseSound() {
   if (m_soundBuffer) m_soundBuffer->Stop();
+  m_playout.Attach(nullptr);
   m_soundBuffer.reset();
   m_soundDevice.reset();
 }

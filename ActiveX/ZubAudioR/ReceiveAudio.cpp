@@ -188,10 +188,19 @@ HResult CReceiveAudio::Invoke(std::int32_t dispid, Access access, const Value* a
   const bool get = access == Access::kGet;
   const bool put = access == Access::kPut;
   const bool call = access == Access::kCall;
-  auto text = [&](HResult hr, const std::string& s) { *result = Value::Text(s); return hr; };
-  auto i4 = [&](HResult hr, std::int32_t n) { *result = Value::Int(n); return hr; };
+  // The getter runs first, then its value is handed back.
   std::string s;
   std::int32_t n = 0;
+  auto text = [&](HResult (CReceiveAudio::*getter)(std::string*)) {
+    const HResult hr = (this->*getter)(&s);
+    *result = Value::Text(s);
+    return hr;
+  };
+  auto i4 = [&](HResult (CReceiveAudio::*getter)(std::int32_t*)) {
+    const HResult hr = (this->*getter)(&n);
+    *result = Value::Int(n);
+    return hr;
+  };
   std::uint8_t b = 0;
   switch (dispid) {
     case kPlay: if (call) return Play(); break;
@@ -201,23 +210,23 @@ HResult CReceiveAudio::Invoke(std::int32_t dispid, Access access, const Value* a
       if (call) return SetPassword(args[0].text, static_cast<std::uint8_t>(args[1].number));
       break;
     case kIP:
-      if (get) return text(get_IP(&s), s);
+      if (get) return text(&CReceiveAudio::get_IP);
       if (put) return put_IP(args[0].text);
       break;
     case kPort:
-      if (get) return i4(get_Port(&n), n);
+      if (get) return i4(&CReceiveAudio::get_Port);
       if (put) return put_Port(static_cast<std::int32_t>(args[0].number));
       break;
     case kVolume:
-      if (get) return i4(get_Volume(&n), n);
+      if (get) return i4(&CReceiveAudio::get_Volume);
       if (put) return put_Volume(static_cast<std::int32_t>(args[0].number));
       break;
     case kDelayTime:
-      if (get) return i4(get_DelayTime(&n), n);
+      if (get) return i4(&CReceiveAudio::get_DelayTime);
       if (put) return put_DelayTime(static_cast<std::int32_t>(args[0].number));
       break;
     case kStreamType:
-      if (get) return i4(get_StreamType(&n), n);
+      if (get) return i4(&CReceiveAudio::get_StreamType);
       if (put) return put_StreamType(static_cast<std::int32_t>(args[0].number));
       break;
     case kPassword:
@@ -232,7 +241,7 @@ HResult CReceiveAudio::Invoke(std::int32_t dispid, Access access, const Value* a
       if (put) return put_PeakValue(static_cast<std::uint8_t>(args[0].number));
       break;
     case kLanguage:
-      if (get) return i4(get_Language(&n), n);
+      if (get) return i4(&CReceiveAudio::get_Language);
       if (put) return put_Language(static_cast<std::int32_t>(args[0].number));
       break;
     default:

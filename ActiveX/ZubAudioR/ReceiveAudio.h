@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include "ZubAudioR/CarryBuffer.h"
+#include "ZubAudioR/Playout.h"
 #include "automation/members.h"
 #include "platform/net.h"
 #include "platform/sound.h"
@@ -31,7 +33,6 @@ enum ReceiveStateValue : std::int32_t {
 
 inline constexpr std::uint32_t kRingBytes = 51200;
 inline constexpr std::uint32_t kBlockBytes = 2048;
-inline constexpr std::size_t kCarryBytes = 1048;
 inline constexpr std::size_t kReadBufferBytes = 1048;
 
 // Counters of what the worker did; read by tests and the demo, written by the worker only.
@@ -44,6 +45,10 @@ struct ReceiveStats {
   std::atomic<std::uint32_t> stalls{0};            // 5 s without a notification
   std::atomic<std::uint32_t> peer_closes{0};
   std::atomic<std::uint32_t> reads{0};             // reads that returned 0 or more bytes
+  std::atomic<std::uint32_t> http_reads{0};        // reads dropped for carrying "HTTP"
+  std::atomic<std::uint32_t> packets{0};           // complete packets cut from the stream
+  std::atomic<std::uint32_t> packets_played{0};    // packets decoded and written to the ring
+  std::atomic<std::uint32_t> packets_discarded{0}; // by the guards and the delay correction
   std::atomic<std::uint64_t> bytes_read{0};
   std::atomic<std::uint32_t> read_errors{0};
   std::atomic<std::uint32_t> playback_resets{0};
@@ -95,6 +100,8 @@ class CReceiveAudio : public automation::Dispatchable {
                  automation::Value* result) override;
 
   std::int32_t State() const { return ReceiveState.load(); }
+  // The playback state; for tests, once the worker has ended or from the worker's thread.
+  const Playout& PlayoutState() const { return m_playout; }
   const ReceiveStats& Stats() const { return m_stats; }
   const std::string& Credentials() const { return m_credentials; }
   bool CredentialsEncoded() const { return m_credentialsEncoded; }
@@ -146,17 +153,20 @@ class CReceiveAudio : public automation::Dispatchable {
   bool m_connected = false;
   std::unique_ptr<plat::Event> NetEvent;
   bool m_netStarted = false;
-  unsigned char m_readBuffer[kReadBufferBytes] = {};
-  unsigned char CarryBuffer[kCarryBytes] = {};
-  std::size_t m_carryFill = 0;
+  std::uint8_t m_readBuffer[kReadBufferBytes] = {};
+  zubr::CarryBuffer CarryBuffer;
+  std::uint8_t m_packet[524] = {};
+  std::int16_t m_block[kBlockBytes / 2] = {};
 
   // Sound objects: created by Play (InitSound), released by the worker at its end.
   std::unique_ptr<plat::SoundOutput> m_soundDevice;
   std::unique_ptr<plat::SoundRing> m_soundBuffer;
   std::uint32_t m_ringSize = 0;
-  std::uint32_t WritePos = 0;
-  bool BufferPlaying = false;
-  std::int32_t RampStep = 0;
+  class TickClock final : public MsClock {
+   public:
+    std::uint32_t NowMs() override { return plat::TickMs(); }
+  } m_clock;
+  Playout m_playout{m_clock};
 
   ReceiveStats m_stats;
 };

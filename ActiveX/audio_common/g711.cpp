@@ -1,9 +1,28 @@
 #include "audio_common/g711.h"
 
+#include <array>
+
 namespace audio {
 
+namespace {
+// The expansion of every code, worked out by the compiler from the same arithmetic.
+constexpr std::array<std::int16_t, 256> kExpanded = [] {
+  std::array<std::int16_t, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = DecodeMuLawSample(static_cast<std::uint8_t>(c));
+  return t;
+}();
+}  // namespace
+
+void DecodeMuLawStereo(int count, const std::uint8_t* codes, std::int16_t* frames) {
+  for (int i = 0; i < count; ++i) {
+    const std::int16_t s = kExpanded[codes[i]];
+    frames[2 * i] = s;
+    frames[2 * i + 1] = s;
+  }
+}
+
 void DecodeMuLaw(int count, const std::uint16_t* codes, std::int16_t* samples) {
-  for (int i = 0; i < count; ++i) samples[i] = DecodeMuLawSample(static_cast<std::uint8_t>(codes[i]));
+  for (int i = 0; i < count; ++i) samples[i] = kExpanded[codes[i] & 0xFF];
 }
 
 void EncodeMuLaw(int count, const std::int16_t* samples, std::uint16_t* codes) {

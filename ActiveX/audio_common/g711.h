@@ -6,7 +6,7 @@
 
 namespace audio {
 
-inline std::int16_t DecodeMuLawSample(std::uint8_t code) {
+constexpr std::int16_t DecodeMuLawSample(std::uint8_t code) {
   const unsigned t = static_cast<std::uint8_t>(~code);
   const unsigned exponent = (t >> 4) & 7u;
   const unsigned mantissa = t & 15u;
@@ -14,7 +14,7 @@ inline std::int16_t DecodeMuLawSample(std::uint8_t code) {
   return static_cast<std::int16_t>(code < 128 ? -magnitude : magnitude);
 }
 
-inline std::uint8_t EncodeMuLawSample(std::int16_t x) {
+constexpr std::uint8_t EncodeMuLawSample(std::int16_t x) {
   // Negative samples take the one's complement, which moves their thresholds by one step.
   int m = (x >= 0 ? (x >> 2) : ((-x - 1) >> 2)) + 33;
   if (m > 8191) m = 8191;
@@ -25,6 +25,9 @@ inline std::uint8_t EncodeMuLawSample(std::int16_t x) {
   if (x >= 0) code |= 0x80;
   return static_cast<std::uint8_t>(code);
 }
+
+// count byte codes to count stereo frames (left = right = the decoded sample), 4 bytes each.
+void DecodeMuLawStereo(int count, const std::uint8_t* codes, std::int16_t* frames);
 
 // count codes (one per 16-bit slot, 0 ... 255) to count samples.
 void DecodeMuLaw(int count, const std::uint16_t* codes, std::int16_t* samples);
