@@ -1,6 +1,6 @@
 // Win32 backend of net.h: thin wrappers over WinSock 2.2, whose behaviour is the reference the
 // posix backend reproduces. Under wine some Linux behaviour shows through where WinSock differs;
-// the few places that restore WinSock's answer say so, and do nothing on Windows itself.
+// the few places that restore WinSock's answer say so (on Windows their conditions never arise).
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -22,25 +22,11 @@ namespace {
 SOCKET S(Socket s) { return static_cast<SOCKET>(s); }
 
 int ToAf(Family f) {
-  switch (f) {
-    case Family::kInet:
-      return AF_INET;
-    case Family::kInet6:
-      return AF_INET6;
-    default:
-      return AF_UNSPEC;
-  }
+  return f == Family::kInet ? AF_INET : f == Family::kInet6 ? AF_INET6 : AF_UNSPEC;
 }
 
 Family FromAf(int af) {
-  switch (af) {
-    case AF_INET:
-      return Family::kInet;
-    case AF_INET6:
-      return Family::kInet6;
-    default:
-      return Family::kUnspec;
-  }
+  return af == AF_INET ? Family::kInet : af == AF_INET6 ? Family::kInet6 : Family::kUnspec;
 }
 
 int ToSockType(SockType t) { return t == SockType::kDgram ? SOCK_DGRAM : SOCK_STREAM; }
@@ -237,7 +223,10 @@ SockAddr MakeIPv6Loopback(std::uint16_t port) {
 
 Socket SocketCreate(Family family, SockType type, int protocol) {
   // WinSock's answer for AF_UNSPEC depends on the protocol catalogue; ours is always this.
-  if (family == Family::kUnspec) return Fail(WSAEAFNOSUPPORT);
+  if (family == Family::kUnspec) {
+    Fail(WSAEAFNOSUPPORT);
+    return kInvalidSocket;
+  }
   SOCKET s = socket(ToAf(family), ToSockType(type), protocol);
   return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
 }
@@ -386,9 +375,9 @@ int EnumNetworkEvents(Socket s, Event* event, NetworkEvents* out) {
   HANDLE h = win32::EventHandle(event);
   WSANETWORKEVENTS ne{};
   if (WSAEnumNetworkEvents(S(s), h, &ne) == SOCKET_ERROR) return kSocketError;
-  // Wine signals a connect's FD_WRITE twice and the second signal can outlive the reset, leaving
-  // the event set with nothing pending. It is there at once if at all: take what has come since
-  // and clear it.
+  // Under wine the event is often set again right after a connect's report, with nothing
+  // pending, which would wake the next wait for nothing. It is there at once if at all: take
+  // what has come since and clear it.
   if (h && (ne.lNetworkEvents & FD_CONNECT) && WaitForSingleObject(h, 0) == WAIT_OBJECT_0) {
     ResetEvent(h);
     WSANETWORKEVENTS more{};

@@ -1,6 +1,7 @@
 // Win32 backend of thread.h.
 #include <winsock2.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <process.h>
 
@@ -65,7 +66,9 @@ bool Thread::Started() const { return impl_->handle != nullptr; }
 std::uint32_t Thread::Id() const { return impl_->id; }
 
 std::uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
-std::uint32_t TickMs() { return GetTickCount(); }
+// Counted from the system's start like GetTickCount, but read fresh: wine's GetTickCount comes
+// from a copy refreshed now and then, which lags by tens of milliseconds on a busy machine.
+std::uint32_t TickMs() { return timeGetTime(); }
 void SleepMs(std::uint32_t ms) { Sleep(ms); }
 
 }  // namespace plat
