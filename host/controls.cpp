@@ -13,11 +13,12 @@ std::string Describe(const zubr::CReceiveAudio& c) {
   char line[512];
   std::snprintf(line, sizeof line,
                 "workers %u, connections %u (failed %u), requests %u, reads %u (%llu bytes, %u errors), "
-                "peer closes %u, stalls %u, playback resets %u, multicast joins %u",
+                "peer closes %u, stalls %u, playback resets %u, multicast joins %u, "
+                "packets played %u (discarded %u), delay %u ms",
                 s.worker_starts.load(), s.connects.load(), s.connect_failures.load() + s.tcp_open_failures.load(),
                 s.requests_sent.load(), s.reads.load(), static_cast<unsigned long long>(s.bytes_read.load()),
                 s.read_errors.load(), s.peer_closes.load(), s.stalls.load(), s.playback_resets.load(),
-                s.multicast_joins.load());
+                s.multicast_joins.load(), s.packets_played.load(), s.packets_discarded.load(), s.delay_ms.load());
   return line;
 }
 

@@ -78,6 +78,7 @@ bool Playout::Admit(std::int32_t delay_ms, std::int32_t volume) {
     ring_->GetPlayCursor(&cursor);
     std::int64_t level = static_cast<std::int64_t>(WritePos_) - cursor;
     if (level < 0) level += kRingBytes;
+    last_level_ms_ = static_cast<std::uint32_t>(level) / kBytesPerMs;
     if (level > kRingBytes * 9 / 10) {
       ++discarded_;
       return false;  // overrun: wait for the cursor to make room

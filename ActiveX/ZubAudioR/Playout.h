@@ -53,6 +53,8 @@ class Playout {
   std::uint32_t Corrections() const { return corrections_; }
   std::uint32_t SilenceBlocks() const { return silence_blocks_; }
   std::uint32_t Discarded() const { return discarded_; }
+  // The level measured at the last packet while playing, in milliseconds.
+  std::uint32_t LastLevelMs() const { return last_level_ms_; }
 
  private:
   void WriteBlock(const void* block, std::int32_t delay_ms, std::int32_t volume);
@@ -69,6 +71,7 @@ class Playout {
   std::uint32_t corrections_ = 0;
   std::uint32_t silence_blocks_ = 0;
   std::uint32_t discarded_ = 0;
+  std::uint32_t last_level_ms_ = 0;
 };
 
 }  // namespace zubr

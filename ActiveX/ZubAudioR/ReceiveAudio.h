@@ -49,6 +49,7 @@ struct ReceiveStats {
   std::atomic<std::uint32_t> packets{0};           // complete packets cut from the stream
   std::atomic<std::uint32_t> packets_played{0};    // packets decoded and written to the ring
   std::atomic<std::uint32_t> packets_discarded{0}; // by the guards and the delay correction
+  std::atomic<std::uint32_t> delay_ms{0};          // the playback delay measured at the last packet
   std::atomic<std::uint64_t> bytes_read{0};
   std::atomic<std::uint32_t> read_errors{0};
   std::atomic<std::uint32_t> playback_resets{0};

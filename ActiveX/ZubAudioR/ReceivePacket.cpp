@@ -44,7 +44,9 @@ void CReceiveAudio::ReceivePacket(plat::Socket s) {
     packet = m_packet;
   }
   ++m_stats.packets;
-  if (!m_playout.Admit(m_delayTime.load(), m_volume.load())) {
+  const bool admitted = m_playout.Admit(m_delayTime.load(), m_volume.load());
+  m_stats.delay_ms = m_playout.LastLevelMs();
+  if (!admitted) {
     ++m_stats.packets_discarded;
     return;
   }
