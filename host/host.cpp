@@ -118,11 +118,7 @@ bool Host::Create(std::string* error) {
   // The page parameters, as a property bag: each persisted property present in it is loaded;
   // a value of the wrong type leaves that property at its default.
   const auto members = control_->Dispatch().Members();
-  for (int order = 1;; ++order) {
-    const Member* found = nullptr;
-    for (const Member& m : members)
-      if (m.persist_order == order) found = &m;
-    if (!found) break;
+  for (const Member* found : automation::PersistedMembers(members)) {
     for (const auto& [name, word] : params_) {
       if (automation::FindMember(members, name) != found) continue;
       Value v;
@@ -272,12 +268,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
       *error = "save before create";
       return false;
     }
-    const auto members = control_->Dispatch().Members();
-    for (int order = 1;; ++order) {
-      const Member* found = nullptr;
-      for (const Member& m : members)
-        if (m.persist_order == order) found = &m;
-      if (!found) break;
+    for (const Member* found : automation::PersistedMembers(control_->Dispatch().Members())) {
       Value v;
       if (GetProperty(*found, &v) == automation::kS_OK)
         PrintLine(std::string("param ") + found->name + " " + Format(v));

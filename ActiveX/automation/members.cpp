@@ -21,4 +21,15 @@ const Member* FindMember(std::span<const Member> members, const std::string& nam
   return nullptr;
 }
 
+std::vector<const Member*> PersistedMembers(std::span<const Member> members) {
+  std::vector<const Member*> out;
+  for (int order = 1;; ++order) {
+    const Member* found = nullptr;
+    for (const Member& m : members)
+      if (m.persist_order == order) found = &m;
+    if (!found) return out;
+    out.push_back(found);
+  }
+}
+
 }  // namespace automation

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace automation {
 
@@ -62,5 +63,7 @@ class Dispatchable {
 };
 
 const Member* FindMember(std::span<const Member> members, const std::string& name);
+// The persisted properties in persistence order.
+std::vector<const Member*> PersistedMembers(std::span<const Member> members);
 
 }  // namespace automation

@@ -202,7 +202,6 @@ TEST(ReceiveEndToEnd, PeakValueFollowsTheLevel) {
     ASSERT_TRUE(WaitUntil([&] { return control.Stats().packets_played >= 3; }, 5000));
     control.get_PeakValue(&peak);
     EXPECT_NEAR(peak, row.peak, 1);
-    control.OnDestroyWindow();
   }
 }
 

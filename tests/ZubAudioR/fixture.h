@@ -40,6 +40,21 @@ inline long long MsBetween(devsim::Clock::time_point a, devsim::Clock::time_poin
   return std::chrono::duration_cast<std::chrono::milliseconds>(b - a).count();
 }
 
+// A control with a window, playing from ip:port while it lives (one per table row).
+struct Player {
+  Player(const std::string& ip, std::int32_t port, std::int32_t stream_type = 0) {
+    control.put_IP(ip);
+    control.put_Port(port);
+    control.put_StreamType(stream_type);
+    control.OnCreateWindow(&window);
+    played = control.Play();
+  }
+  ~Player() { control.OnDestroyWindow(); }
+  int window = 0;
+  zubr::CReceiveAudio control;
+  automation::HResult played;
+};
+
 class ReceiveFixture : public ::testing::Test {
  protected:
   // Activates the control and plays from addr:port.

@@ -71,13 +71,9 @@ TEST_F(ReceiveMulticast, OddDatagrams) {
   for (const Case& row : cases) {
     SCOPED_TRACE(row.bytes);
     auto device = StartSender("239.255.12.35", port, "127.0.0.1", row.bytes);
-    zubr::CReceiveAudio control;
-    int window = 0;
-    control.put_IP("239.255.12.35");
-    control.put_Port(port);
-    control.put_StreamType(1);
-    control.OnCreateWindow(&window);
-    ASSERT_EQ(control.Play(), automation::kS_OK);
+    zubr_test::Player player("239.255.12.35", port, 1);
+    ASSERT_EQ(player.played, automation::kS_OK);
+    zubr::CReceiveAudio& control = player.control;
     if (row.read_error) {
       ASSERT_TRUE(WaitUntil([&] { return control.Stats().read_errors >= 3; }, 5000));
       EXPECT_EQ(control.Stats().reads, 0u);
@@ -140,13 +136,9 @@ TEST_F(ReceiveMulticast, UnresolvableNamesAreRetried) {
   };
   for (const Case& row : cases) {
     SCOPED_TRACE(row.ip.substr(0, 40) + " type " + std::to_string(row.stream_type));
-    zubr::CReceiveAudio control;
-    int window = 0;
-    control.put_IP(row.ip);
-    control.put_Port(45040);
-    control.put_StreamType(row.stream_type);
-    control.OnCreateWindow(&window);
-    ASSERT_EQ(control.Play(), automation::kS_OK);
+    zubr_test::Player player(row.ip, 45040, row.stream_type);
+    ASSERT_EQ(player.played, automation::kS_OK);
+    zubr::CReceiveAudio& control = player.control;
     ASSERT_TRUE(WaitUntil([&] {
       return control.Stats().tcp_open_failures + control.Stats().multicast_open_failures >= 3;
     }, 5000));

@@ -64,12 +64,9 @@ TEST_F(ReceiveStream, ReconnectsAfterTheDeviceCloses) {
   for (const Case& row : cases) {
     SCOPED_TRACE(row.name);
     auto device = StartDevice({row.fault});
-    zubr::CReceiveAudio control;
-    int window = 0;
-    control.put_IP("127.0.0.1");
-    control.put_Port(device->http_port());
-    control.OnCreateWindow(&window);
-    ASSERT_EQ(control.Play(), automation::kS_OK);
+    zubr_test::Player player("127.0.0.1", device->http_port());
+    ASSERT_EQ(player.played, automation::kS_OK);
+    zubr::CReceiveAudio& control = player.control;
     ASSERT_TRUE(device->stats().WaitForConnections(2, 5000));
     const auto accepts = device->stats().accept_times();
     const long long gap = MsBetween(accepts[0], accepts[1]);
@@ -79,7 +76,6 @@ TEST_F(ReceiveStream, ReconnectsAfterTheDeviceCloses) {
     // The second connection streams normally.
     const auto before = control.Stats().bytes_read.load();
     ASSERT_TRUE(WaitUntil([&] { return control.Stats().bytes_read >= before + 3 * 524; }, 5000));
-    control.OnDestroyWindow();
   }
 }
 
@@ -106,7 +102,8 @@ TEST_F(ReceiveStream, AStalledDeviceIsDroppedAfterFiveSeconds) {
   const auto accepts = device->stats().accept_times();
   EXPECT_GE(MsBetween(accepts[0], accepts[1]), 4900);
   EXPECT_EQ(stats().stalls, 1u);
-  EXPECT_TRUE(device->stats().peer_closed()[0]);
+  // The device notices the first connection's close on its own time.
+  EXPECT_TRUE(WaitUntil([&] { return device->stats().peer_closed()[0]; }, 3000));
   ASSERT_TRUE(WaitUntil([&] { return stats().bytes_read >= 3 * 524; }, 5000));
 }
 
@@ -132,7 +129,7 @@ TEST_F(ReceiveStream, ReloadEndsTheWorkerAndPlayReadsSettingsAfresh) {
   ASSERT_TRUE(first->stats().WaitForPackets(2, 3000));
   const auto t0 = Steady::now();
   EXPECT_EQ(control_.Reload(), automation::kS_OK);
-  EXPECT_LT(MsSince(t0), 1000);
+  EXPECT_LT(MsSince(t0), 1500);
   EXPECT_EQ(control_.State(), zubr::kIdle);
   EXPECT_EQ(stats().worker_ends, 1u);
   control_.put_Port(second->http_port());
@@ -149,7 +146,7 @@ TEST_F(ReceiveStream, WindowDestructionEndsTheWorkerAtOnceEvenWhileStalled) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the worker now waits on the stall
   const auto t0 = Steady::now();
   control_.OnDestroyWindow();
-  EXPECT_LT(MsSince(t0), 500);
+  EXPECT_LT(MsSince(t0), 1000);  // not the 5 s the stall detector would take
   EXPECT_EQ(stats().worker_ends, 1u);
   EXPECT_TRUE(device->stats().WaitForOpenConnections(0, 3000));
 }
@@ -167,16 +164,12 @@ TEST_F(ReceiveStream, OddDataIsReadWithoutHarm) {
   for (const Case& row : cases) {
     SCOPED_TRACE(row.name);
     auto device = StartDevice({row.fault});
-    zubr::CReceiveAudio control;
-    int window = 0;
-    control.put_IP("127.0.0.1");
-    control.put_Port(device->http_port());
-    control.OnCreateWindow(&window);
-    ASSERT_EQ(control.Play(), automation::kS_OK);
+    zubr_test::Player player("127.0.0.1", device->http_port());
+    ASSERT_EQ(player.played, automation::kS_OK);
+    zubr::CReceiveAudio& control = player.control;
     ASSERT_TRUE(WaitUntil([&] { return control.Stats().bytes_read >= 8 * 524; }, 5000));
     EXPECT_EQ(device->stats().connections(), 1);
     EXPECT_EQ(control.Stats().read_errors, 0u);
-    control.OnDestroyWindow();
   }
 }
 
@@ -190,12 +183,9 @@ TEST_F(ReceiveStream, UnusableAddressesAndPortsAreRetried) {
   const Case cases[] = {{"", 80}, {"127.0.0.1", -1}, {"127.0.0.1", 0}, {"127.0.0.1", 65535}, {"::1", 1}};
   for (const Case& row : cases) {
     SCOPED_TRACE(std::string(row.ip) + ":" + std::to_string(row.port));
-    zubr::CReceiveAudio control;
-    int window = 0;
-    control.put_IP(row.ip);
-    control.put_Port(row.port);
-    control.OnCreateWindow(&window);
-    ASSERT_EQ(control.Play(), automation::kS_OK);
+    zubr_test::Player player(row.ip, row.port);
+    ASSERT_EQ(player.played, automation::kS_OK);
+    zubr::CReceiveAudio& control = player.control;
     ASSERT_TRUE(WaitUntil([&] {
       return control.Stats().tcp_open_failures + control.Stats().connect_failures >= 3;
     }, 3000));
