@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <cstdio>
 #include <random>
@@ -23,7 +24,7 @@ std::vector<std::int16_t> Signal(int n) {
   std::normal_distribution<double> noise(0.0, 400.0);
   std::vector<std::int16_t> s(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
-    double v = 6000.0 * std::sin(2.0 * M_PI * 440.0 * i / 8000.0) + noise(rng);
+    double v = 6000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * i / 8000.0) + noise(rng);
     v = std::fmax(-32768.0, std::fmin(32767.0, v));
     s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::lround(v));
   }

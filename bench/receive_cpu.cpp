@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,7 @@ std::vector<std::uint8_t> Stream() {
     std::uint8_t* packet = s.data() + p * audio::kPacketBytes;
     audio::PutPacketHeader(packet, counter);
     for (std::size_t i = 0; i < audio::kPacketSamples; ++i, ++counter) {
-      const double v = 6000.0 * std::sin(2.0 * M_PI * 440.0 * counter / 8000.0) + noise(rng);
+      const double v = 6000.0 * std::sin(2.0 * std::numbers::pi * 440.0 * counter / 8000.0) + noise(rng);
       packet[audio::kPacketHeaderBytes + i] = audio::EncodeMuLawSample(static_cast<std::int16_t>(std::lround(v)));
     }
   }

@@ -121,3 +121,19 @@ TEST(MuLaw, CompressesAsTheToolLibraryDoes) {
 }
 
 }  // namespace
+
+namespace {
+
+// The batch routines (table-driven) agree with the per-sample arithmetic for every input.
+TEST(MuLaw, BatchRoutinesMatchTheArithmetic) {
+  std::vector<std::int16_t> samples(65536);
+  for (int i = 0; i < 65536; ++i) samples[i] = static_cast<std::int16_t>(i - 32768);
+  std::vector<std::uint16_t> codes(65536);
+  audio::EncodeMuLaw(65536, samples.data(), codes.data());
+  for (int i = 0; i < 65536; ++i) ASSERT_EQ(codes[i], audio::EncodeMuLawSample(samples[i])) << samples[i];
+  std::vector<std::int16_t> decoded(65536);
+  audio::DecodeMuLaw(65536, codes.data(), decoded.data());
+  for (int i = 0; i < 65536; ++i) ASSERT_EQ(decoded[i], audio::DecodeMuLawSample(static_cast<std::uint8_t>(codes[i])));
+}
+
+}  // namespace

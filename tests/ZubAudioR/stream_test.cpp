@@ -80,15 +80,18 @@ TEST_F(ReceiveStream, ReconnectsAfterTheDeviceCloses) {
 }
 
 TEST_F(ReceiveStream, RetriesARefusedConnectUntilTheDeviceListens) {
-  std::uint16_t port = 0;
-  {
-    auto probe = StartDevice();
-    port = probe->http_port();
-  }  // the port is closed again
+  // A bound socket that does not listen refuses connections and keeps the port this test's own,
+  // so no other test's listener can take it meanwhile.
+  const plat::Socket holder = plat::SocketCreate(plat::Family::kInet, plat::SockType::kStream, 0);
+  ASSERT_EQ(plat::SocketBind(holder, plat::MakeIPv4Address(plat::ParseIPv4("127.0.0.1"), 0)), 0);
+  plat::SockAddr bound;
+  ASSERT_EQ(plat::SocketGetName(holder, &bound), 0);
+  const std::uint16_t port = bound.Port();
   Play("127.0.0.1", port);
   ASSERT_TRUE(WaitUntil([&] { return stats().connect_failures + stats().tcp_open_failures >= 3; }, 3000));
   EXPECT_EQ(control_.State(), zubr::kPlaying);
   EXPECT_EQ(stats().requests_sent, 0u);
+  plat::SocketClose(holder);
   auto device = StartDevice({}, port);
   ASSERT_TRUE(device->stats().WaitForConnections(1, 3000));
   ASSERT_TRUE(WaitUntil([&] { return stats().bytes_read >= 3 * 524; }, 5000));
@@ -103,7 +106,8 @@ TEST_F(ReceiveStream, AStalledDeviceIsDroppedAfterFiveSeconds) {
   EXPECT_GE(MsBetween(accepts[0], accepts[1]), 4900);
   EXPECT_EQ(stats().stalls, 1u);
   // The device notices the first connection's close on its own time.
-  EXPECT_TRUE(WaitUntil([&] { return device->stats().peer_closed()[0]; }, 3000));
+  // A bool, not a reference into the temporary vector<bool>.
+  EXPECT_TRUE(WaitUntil([&]() -> bool { return device->stats().peer_closed()[0]; }, 3000));
   ASSERT_TRUE(WaitUntil([&] { return stats().bytes_read >= 3 * 524; }, 5000));
 }
 
