@@ -159,11 +159,12 @@ TEST_F(ReceiveStream, OddDataIsReadWithoutHarm) {
   struct Case {
     const char* name;
     Fault fault;
+    bool packets;  // whether packets are found in what follows the header
   };
   const Case cases[] = {
-      {"endless data without a marker", F(Fault::Kind::kNoise)},
-      {"garbage before the first marker", F(Fault::Kind::kGarbage, 3000)},
-      {"header and packet bytes in one read", F(Fault::Kind::kSplit, 100)},
+      {"endless data without a marker", F(Fault::Kind::kNoise), false},
+      {"garbage before the first marker", F(Fault::Kind::kGarbage, 3000), true},
+      {"header and packet bytes in one read", F(Fault::Kind::kSplit, 100), true},
   };
   for (const Case& row : cases) {
     SCOPED_TRACE(row.name);
@@ -174,6 +175,10 @@ TEST_F(ReceiveStream, OddDataIsReadWithoutHarm) {
     ASSERT_TRUE(WaitUntil([&] { return control.Stats().bytes_read >= 8 * 524; }, 5000));
     EXPECT_EQ(device->stats().connections(), 1);
     EXPECT_EQ(control.Stats().read_errors, 0u);
+    // The read that carries the header is dropped whole, whatever else it holds.
+    EXPECT_EQ(control.Stats().http_reads, 1u);
+    if (row.packets) EXPECT_TRUE(WaitUntil([&] { return control.Stats().packets_played >= 3; }, 5000));
+    else EXPECT_EQ(control.Stats().packets, 0u);
   }
 }
 
