@@ -89,7 +89,8 @@ bool Playout::Admit(std::int32_t delay_ms, std::int32_t volume) {
         RampStep_ == kCorrectionRampStep) {
       ++corrections_;
       const std::uint32_t level_ms = static_cast<std::uint32_t>(level) / kBytesPerMs;
-      const std::uint32_t target = static_cast<std::uint32_t>(UsableDelay(delay_ms));
+      const std::uint32_t target =
+          static_cast<std::uint32_t>(std::min(UsableDelay(delay_ms), kMaxCorrectedDelayMs));
       if (target > level_ms + 100) {
         // Too short: lengthened at once by silence, and nothing is dropped afterwards, or the
         // correction would undo itself.

@@ -23,6 +23,9 @@ class Playout {
   static constexpr std::uint32_t kBlockBytes = 2048;
   static constexpr std::int32_t kMaxDelayMs = 1535;  // the last block start beyond the threshold
   static constexpr std::uint32_t kCorrectionPeriodMs = 60000;
+  // The correction aims no higher than the overrun guard (1440 ms) can hold with 100 ms to spare,
+  // or a long DelayTime would add silence each minute only for the guard to discard packets.
+  static constexpr std::int32_t kMaxCorrectedDelayMs = 1340;
 
   explicit Playout(MsClock& clock) : clock_(clock) {}
 

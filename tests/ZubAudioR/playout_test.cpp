@@ -218,6 +218,25 @@ TEST_F(PlayoutTest, TooShortDelayIsLengthenedAndStaysSo) {
   EXPECT_EQ(Level(), lengthened);
 }
 
+// Delays the ring can barely hold: the correction aims below the overrun guard, so it never
+// adds silence that the guard would then have to throw away.
+TEST_F(PlayoutTest, LongDelaysAreCorrectedBelowTheOverrunGuard) {
+  for (const std::int32_t delay : {1535, 5000, INT32_MAX}) {
+    SCOPED_TRACE(delay);
+    StartPlaying(delay);
+    SetLevel(1400 * 32);
+    CorrectionDue();
+    EXPECT_TRUE(playout.Admit(delay, 100));
+    EXPECT_EQ(playout.DropCount(), 0u);
+    SetLevel(1000 * 32);
+    CorrectionDue();
+    const std::uint32_t silence = playout.SilenceBlocks();
+    EXPECT_TRUE(playout.Admit(delay, 100));
+    EXPECT_EQ(playout.SilenceBlocks() - silence, (1340u - 1000) / 64);
+    EXPECT_LE(Level(), 46080u);
+  }
+}
+
 TEST_F(PlayoutTest, CorrectionIsDueAtTheTenthFadeStepAndInTheFirstMinute) {
   // Ten blocks after the start, whatever the clock.
   playout.StartCorrectionClock();
