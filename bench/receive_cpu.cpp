@@ -45,15 +45,6 @@ std::vector<std::uint8_t> Stream() {
   return s;
 }
 
-std::uint8_t PeakOf(const std::uint8_t* codes) {
-  std::uint8_t p = 127;
-  for (std::size_t i = 0; i < audio::kPacketSamples; ++i) {
-    const std::uint8_t m = codes[i] & 0x7F;
-    if (m < p) p = m;
-  }
-  return p;
-}
-
 double ProcessCpuNs() {
   timespec t{};
   clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
@@ -79,7 +70,7 @@ Result Run(const std::vector<std::uint8_t>& stream, long reads) {
     if (std::strstr(reinterpret_cast<const char*>(readBuffer), "HTTP") != nullptr) continue;
     if (!carry.Append(readBuffer, audio::kPacketBytes, packet)) continue;
     const std::uint8_t* codes = packet + audio::kPacketHeaderBytes;
-    const std::uint8_t peak = PeakOf(codes);
+    const std::uint8_t peak = audio::PeakLevel(codes, audio::kPacketSamples);
     audio::DecodeMuLawStereo(static_cast<int>(audio::kPacketSamples), codes, block);
     ++r.packets;
     r.checksum += peak + static_cast<std::uint16_t>(block[2 * (r.packets % audio::kPacketSamples)]);

@@ -4,7 +4,6 @@
 namespace zubr {
 
 bool CReceiveAudio::InitSound() {
-  m_ringSize = 0;
   m_playout.Attach(nullptr);
   m_soundDevice = plat::CreateSoundOutput();
   if (!m_soundDevice) return false;
@@ -13,8 +12,7 @@ bool CReceiveAudio::InitSound() {
     m_soundDevice.reset();
     return false;
   }
-  m_ringSize = kRingBytes;
-  m_soundBuffer = m_soundDevice->CreateRing(plat::SoundFormat{8000, 2, 16}, kRingBytes);
+  m_soundBuffer = m_soundDevice->CreateRing(plat::SoundFormat{8000, 2, 16}, Playout::kRingBytes);
   if (!m_soundBuffer) {
     m_soundDevice.reset();
     return false;

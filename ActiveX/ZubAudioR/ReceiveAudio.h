@@ -31,8 +31,6 @@ enum ReceiveStateValue : std::int32_t {
   kReloadRequested = 4,
 };
 
-inline constexpr std::uint32_t kRingBytes = 51200;
-inline constexpr std::uint32_t kBlockBytes = 2048;
 inline constexpr std::size_t kReadBufferBytes = 1048;
 
 // Counters of what the worker did; read by tests and the demo, written by the worker only.
@@ -116,7 +114,6 @@ class CReceiveAudio : public automation::Dispatchable {
   Settings TakeSettings();
 
  private:
-  friend class ReceiveWorkerAccess;
   static unsigned ReceiveWorker(void* self);
   void RunWorker();
   void TcpLoop(bool* quit);
@@ -157,12 +154,11 @@ class CReceiveAudio : public automation::Dispatchable {
   std::uint8_t m_readBuffer[kReadBufferBytes] = {};
   zubr::CarryBuffer CarryBuffer;
   std::uint8_t m_packet[524] = {};
-  std::int16_t m_block[kBlockBytes / 2] = {};
+  std::int16_t m_block[Playout::kBlockBytes / 2] = {};
 
   // Sound objects: created by Play (InitSound), released by the worker at its end.
   std::unique_ptr<plat::SoundOutput> m_soundDevice;
   std::unique_ptr<plat::SoundRing> m_soundBuffer;
-  std::uint32_t m_ringSize = 0;
   class TickClock final : public MsClock {
    public:
     std::uint32_t NowMs() override { return plat::TickMs(); }

@@ -6,20 +6,6 @@
 
 namespace zubr {
 
-namespace {
-
-// Codes grow toward silence: 127 for a silent packet, 0 when one sample has the largest magnitude.
-std::uint8_t PeakOf(const std::uint8_t* codes) {
-  std::uint8_t p = 127;
-  for (std::size_t i = 0; i < audio::kPacketSamples; ++i) {
-    const std::uint8_t m = codes[i] & 0x7F;
-    if (m < p) p = m;
-  }
-  return p;
-}
-
-}  // namespace
-
 // One read from the socket (a datagram, or at most one packet's worth of the TCP stream), and
 // at most one packet played.
 void CReceiveAudio::ReceivePacket(plat::Socket s) {
@@ -51,7 +37,7 @@ void CReceiveAudio::ReceivePacket(plat::Socket s) {
     return;
   }
   const std::uint8_t* codes = packet + audio::kPacketHeaderBytes;
-  m_peakValue = PeakOf(codes);
+  m_peakValue = audio::PeakLevel(codes, audio::kPacketSamples);
   audio::DecodeMuLawStereo(static_cast<int>(audio::kPacketSamples), codes, m_block);
   m_playout.Put(m_block, m_delayTime.load(), m_volume.load());
   ++m_stats.packets_played;

@@ -2,6 +2,7 @@
 // (and the device emulator) encodes with. Both are bit-exact to the ITU-T tool library's routines.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace audio {
@@ -24,6 +25,15 @@ constexpr std::uint8_t EncodeMuLawSample(std::int16_t x) {
   int code = ((8 - segment) << 4) | low;
   if (x >= 0) code |= 0x80;
   return static_cast<std::uint8_t>(code);
+}
+
+// The level indicator of count codes: the smallest code with its sign bit cleared. Codes grow
+// toward silence, so 127 is a silent block and 0 holds a sample of the largest magnitude.
+constexpr std::uint8_t PeakLevel(const std::uint8_t* codes, std::size_t count) {
+  std::uint8_t p = 127;
+  for (std::size_t i = 0; i < count; ++i)
+    if ((codes[i] & 0x7F) < p) p = codes[i] & 0x7F;
+  return p;
 }
 
 // count byte codes to count stereo frames (left = right = the decoded sample), 4 bytes each.
