@@ -1,0 +1,44 @@
+// The resources that registration and containers read from ZubAudioR.dll: the project name
+// (string 100), the toolbox bitmap (102) and the self-registering version block.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dll_loader.h"
+
+namespace {
+
+TEST(ResourcesTest, ProjectNameAndToolboxBitmap) {
+  comtest::ZubAudioRDll dll;
+  ASSERT_TRUE(dll.Loaded());
+  wchar_t text[64] = {};
+  ASSERT_GT(LoadStringW(dll.Module(), 100, text, 64), 0);
+  EXPECT_EQ(std::wstring(text), L"Zub_R_Audio");
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(dll.Module(), MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
+  ASSERT_NE(bitmap, nullptr);
+  BITMAP info = {};
+  ASSERT_EQ(GetObjectW(bitmap, sizeof info, &info), static_cast<int>(sizeof info));
+  EXPECT_EQ(info.bmWidth, 16);
+  EXPECT_EQ(info.bmHeight, 16);
+  DeleteObject(bitmap);
+}
+
+TEST(ResourcesTest, VersionBlockIsJapaneseUnicodeAndSelfRegistering) {
+  const std::wstring path = comtest::DllPath();
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  ASSERT_GT(size, 0u);
+  std::vector<BYTE> block(size);
+  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+  WORD* translation = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+  ASSERT_GE(length, 4u);
+  EXPECT_EQ(translation[0], 0x411);
+  EXPECT_EQ(translation[1], 1200);
+  void* value = nullptr;
+  EXPECT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\041104b0\\OLESelfRegister", &value, &length));
+}
+
+}  // namespace
