@@ -215,8 +215,8 @@ unsigned Pending(int fd, SockState& st, int* errors) {  // g_mu held
     }
     case Phase::kConnected: {
       const short r = Probe(fd, POLLIN | POLLOUT | POLLRDHUP);
-      int queued = 0;
-      if (ioctl(fd, FIONREAD, &queued) != 0) queued = 0;
+      int queued = 0;  // nothing can be queued without POLLIN: spare the call then
+      if ((r & POLLIN) && ioctl(fd, FIONREAD, &queued) != 0) queued = 0;
       if (!st.eof_seen && (r & (POLLRDHUP | POLLHUP | POLLERR))) {
         st.eof_seen = true;
         if (r & POLLERR) {
