@@ -1,4 +1,5 @@
-// The receive control's identity, IReceiveAudio, object safety and class info.
+// The receive control's identity, IReceiveAudio, object safety, class info, error info,
+// property pages (none), data (none) and its connection point container.
 #include "ZubAudioR/ReceiveAudioCom.h"
 
 #include <cstddef>
@@ -31,9 +32,21 @@ const com::InterfaceEntry kInterfaces[] = {
     ZUBR_ENTRY(IID_IDispatch, IReceiveAudio_iface),
     ZUBR_ENTRY(IID_IPersistStreamInit, IPersistStreamInit_iface),
     ZUBR_ENTRY(IID_IPersist, IPersistStreamInit_iface),
+    ZUBR_ENTRY(IID_IOleControl, IOleControl_iface),
     ZUBR_ENTRY(IID_IOleObject, IOleObject_iface),
-    ZUBR_ENTRY(IID_IOleInPlaceObject, IOleInPlaceObject_iface),
-    ZUBR_ENTRY(IID_IOleWindow, IOleInPlaceObject_iface),
+    ZUBR_ENTRY(IID_IOleInPlaceActiveObject, IOleInPlaceActiveObject_iface),
+    ZUBR_ENTRY(IID_IViewObjectEx, IViewObjectEx_iface),
+    ZUBR_ENTRY(IID_IViewObject2, IViewObjectEx_iface),
+    ZUBR_ENTRY(IID_IViewObject, IViewObjectEx_iface),
+    ZUBR_ENTRY(IID_IOleInPlaceObjectWindowless, IOleInPlaceObjectWindowless_iface),
+    ZUBR_ENTRY(IID_IOleInPlaceObject, IOleInPlaceObjectWindowless_iface),
+    ZUBR_ENTRY(IID_IOleWindow, IOleInPlaceObjectWindowless_iface),
+    ZUBR_ENTRY(IID_ISupportErrorInfo, ISupportErrorInfo_iface),
+    ZUBR_ENTRY(IID_IConnectionPointContainer, IConnectionPointContainer_iface),
+    ZUBR_ENTRY(IID_IPersistStorage, IPersistStorage_iface),
+    ZUBR_ENTRY(IID_ISpecifyPropertyPages, ISpecifyPropertyPages_iface),
+    ZUBR_ENTRY(IID_IQuickActivate, IQuickActivate_iface),
+    ZUBR_ENTRY(IID_IDataObject, IDataObject_iface),
     ZUBR_ENTRY(IID_IProvideClassInfo2, IProvideClassInfo2_iface),
     ZUBR_ENTRY(IID_IProvideClassInfo, IProvideClassInfo2_iface),
     ZUBR_ENTRY(IID_IPersistPropertyBag, IPersistPropertyBag_iface),
@@ -56,6 +69,8 @@ ULONG STDMETHODCALLTYPE Inner_Release(IUnknown* iface) {
   if (ref == 0) {
     This->ref = 1;  // guards against re-entry through the sites while they are let go
     ReleaseSites(This);
+    for (com::ConnectionPoint& point : This->points) com::ReleaseConnections(point);
+    if (This->view_sink != nullptr) IAdviseSink_Release(This->view_sink);
     delete This->control;
     delete This;
     com::ObjectDestroyed();
@@ -262,6 +277,79 @@ const IProvideClassInfo2Vtbl kProvideClassInfo2Vtbl = {
     ClassInfo_GetClassInfo, ClassInfo_GetGUID,
 };
 
+// ISupportErrorInfo: only IReceiveAudio's methods set error info.
+
+ZUBR_FORWARD_IUNKNOWN(ErrorInfo, ISupportErrorInfo)
+HRESULT STDMETHODCALLTYPE ErrorInfo_InterfaceSupportsErrorInfo(ISupportErrorInfo*, REFIID iid) {
+  return IsEqualIID(iid, IID_IReceiveAudio) ? S_OK : S_FALSE;
+}
+
+const ISupportErrorInfoVtbl kSupportErrorInfoVtbl = {
+    ErrorInfo_QueryInterface, ErrorInfo_AddRef, ErrorInfo_Release, ErrorInfo_InterfaceSupportsErrorInfo,
+};
+
+// ISpecifyPropertyPages: the control has no property pages.
+
+ZUBR_FORWARD_IUNKNOWN(Pages, ISpecifyPropertyPages)
+HRESULT STDMETHODCALLTYPE Pages_GetPages(ISpecifyPropertyPages*, CAUUID* pages) {
+  if (pages == nullptr) return E_POINTER;
+  pages->cElems = 0;
+  pages->pElems = nullptr;
+  return S_OK;
+}
+
+const ISpecifyPropertyPagesVtbl kSpecifyPropertyPagesVtbl = {
+    Pages_QueryInterface, Pages_AddRef, Pages_Release, Pages_GetPages,
+};
+
+// IConnectionPointContainer over the object's two points.
+
+ZUBR_FORWARD_IUNKNOWN(Points, IConnectionPointContainer)
+HRESULT STDMETHODCALLTYPE Points_EnumConnectionPoints(IConnectionPointContainer* iface,
+                                                      IEnumConnectionPoints** out) {
+  return com::EnumConnectionPoints(impl_from_IConnectionPointContainer(iface)->points, out);
+}
+HRESULT STDMETHODCALLTYPE Points_FindConnectionPoint(IConnectionPointContainer* iface, REFIID iid,
+                                                     IConnectionPoint** out) {
+  return com::FindConnectionPoint(impl_from_IConnectionPointContainer(iface)->points, iid, out);
+}
+
+const IConnectionPointContainerVtbl kConnectionPointContainerVtbl = {
+    Points_QueryInterface, Points_AddRef, Points_Release, Points_EnumConnectionPoints,
+    Points_FindConnectionPoint,
+};
+
+// IDataObject: the control offers no data formats; containers use its view and persistence.
+
+ZUBR_FORWARD_IUNKNOWN(Data, IDataObject)
+HRESULT STDMETHODCALLTYPE Data_GetData(IDataObject*, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE Data_GetDataHere(IDataObject*, FORMATETC*, STGMEDIUM*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE Data_QueryGetData(IDataObject*, FORMATETC*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE Data_GetCanonicalFormatEtc(IDataObject*, FORMATETC*, FORMATETC* out) {
+  if (out != nullptr) out->ptd = nullptr;
+  return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE Data_SetData(IDataObject*, FORMATETC*, STGMEDIUM*, BOOL) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE Data_EnumFormatEtc(IDataObject*, DWORD, IEnumFORMATETC** out) {
+  if (out != nullptr) *out = nullptr;
+  return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE Data_DAdvise(IDataObject*, FORMATETC*, DWORD, IAdviseSink*, DWORD* cookie) {
+  if (cookie != nullptr) *cookie = 0;
+  return OLE_E_ADVISENOTSUPPORTED;
+}
+HRESULT STDMETHODCALLTYPE Data_DUnadvise(IDataObject*, DWORD) { return OLE_E_ADVISENOTSUPPORTED; }
+HRESULT STDMETHODCALLTYPE Data_EnumDAdvise(IDataObject*, IEnumSTATDATA** out) {
+  if (out != nullptr) *out = nullptr;
+  return OLE_E_ADVISENOTSUPPORTED;
+}
+
+const IDataObjectVtbl kDataObjectVtbl = {
+    Data_QueryInterface, Data_AddRef,      Data_Release,   Data_GetData,
+    Data_GetDataHere,    Data_QueryGetData, Data_GetCanonicalFormatEtc, Data_SetData,
+    Data_EnumFormatEtc,  Data_DAdvise,     Data_DUnadvise, Data_EnumDAdvise,
+};
+
 }  // namespace
 
 HRESULT CreateReceiveAudio(IUnknown* outer, REFIID iid, void** out) {
@@ -272,7 +360,16 @@ HRESULT CreateReceiveAudio(IUnknown* outer, REFIID iid, void** out) {
       {&kReceiveAudioVtbl},
       {&kPersistStreamInitVtbl},
       {&kOleObjectVtbl},
-      {&kOleInPlaceObjectVtbl},
+      {&kOleControlVtbl},
+      {&kOleInPlaceActiveObjectVtbl},
+      {&kViewObjectExVtbl},
+      {&kOleInPlaceObjectWindowlessVtbl},
+      {&kSupportErrorInfoVtbl},
+      {&kConnectionPointContainerVtbl},
+      {&kPersistStorageVtbl},
+      {&kSpecifyPropertyPagesVtbl},
+      {&kQuickActivateVtbl},
+      {&kDataObjectVtbl},
       {&kProvideClassInfo2Vtbl},
       {&kPersistPropertyBagVtbl},
       {&kObjectSafetyVtbl},
@@ -283,6 +380,10 @@ HRESULT CreateReceiveAudio(IUnknown* outer, REFIID iid, void** out) {
       nullptr,
       nullptr,
       {2540, 2540},  // 96 x 96 pixels at 96 dpi
+      nullptr,
+      0,
+      0,
+      {},
       nullptr};
   if (This == nullptr) return E_OUTOFMEMORY;
   This->control = new (std::nothrow) CReceiveAudio();
@@ -291,6 +392,10 @@ HRESULT CreateReceiveAudio(IUnknown* outer, REFIID iid, void** out) {
     return E_OUTOFMEMORY;
   }
   This->outer = outer != nullptr ? outer : &This->IUnknown_inner;
+  com::InitConnectionPoint(This->points[0], This->outer, &This->IConnectionPointContainer_iface,
+                           DIID__IReceiveAudioEvents);
+  com::InitConnectionPoint(This->points[1], This->outer, &This->IConnectionPointContainer_iface,
+                           IID_IPropertyNotifySink);
   com::ObjectCreated();
   const HRESULT hr = Inner_QueryInterface(&This->IUnknown_inner, iid, out);
   Inner_Release(&This->IUnknown_inner);

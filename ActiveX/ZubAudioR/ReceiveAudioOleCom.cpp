@@ -1,7 +1,9 @@
-// In-place activation of the receive control (IOleObject, IOleInPlaceObject). The control is
-// always windowed: activation asks the site in the documented order (CanInPlaceActivate,
-// OnInPlaceActivate, GetWindow, GetWindowContext, then ShowObject on the client site) and
-// creates the control's child window; deactivation destroys it, which ends the worker.
+// In-place activation and the view of the receive control (IOleObject,
+// IOleInPlaceObjectWindowless, IOleInPlaceActiveObject, IOleControl, IViewObjectEx,
+// IQuickActivate). The control is always windowed and draws nothing: activation asks the site
+// in the documented order (CanInPlaceActivate, OnInPlaceActivate, GetWindow, GetWindowContext,
+// then ShowObject on the client site) and creates the control's child window; deactivation
+// destroys it, which ends the worker.
 #include "ZubAudioR/ReceiveAudioCom.h"
 
 #include "com/control_window.h"
@@ -10,8 +12,6 @@ namespace zubr {
 
 namespace {
 
-constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
 static_assert(kMiscStatus == 131473);
 
 void WindowDestroyed(void* context) {
@@ -171,31 +171,31 @@ HRESULT STDMETHODCALLTYPE Ole_GetMiscStatus(IOleObject*, DWORD, DWORD* status) {
 }
 HRESULT STDMETHODCALLTYPE Ole_SetColorScheme(IOleObject*, LOGPALETTE*) { return E_NOTIMPL; }
 
-ReceiveAudioObject* impl_from_IOleInPlaceObject(IOleInPlaceObject* iface) {
-  return CONTAINING_RECORD(iface, ReceiveAudioObject, IOleInPlaceObject_iface);
+ReceiveAudioObject* impl_from_IOleInPlaceObject(IOleInPlaceObjectWindowless* iface) {
+  return CONTAINING_RECORD(iface, ReceiveAudioObject, IOleInPlaceObjectWindowless_iface);
 }
 
-HRESULT STDMETHODCALLTYPE InPlace_QueryInterface(IOleInPlaceObject* iface, REFIID iid, void** out) {
+HRESULT STDMETHODCALLTYPE InPlace_QueryInterface(IOleInPlaceObjectWindowless* iface, REFIID iid, void** out) {
   return IUnknown_QueryInterface(impl_from_IOleInPlaceObject(iface)->outer, iid, out);
 }
-ULONG STDMETHODCALLTYPE InPlace_AddRef(IOleInPlaceObject* iface) {
+ULONG STDMETHODCALLTYPE InPlace_AddRef(IOleInPlaceObjectWindowless* iface) {
   return IUnknown_AddRef(impl_from_IOleInPlaceObject(iface)->outer);
 }
-ULONG STDMETHODCALLTYPE InPlace_Release(IOleInPlaceObject* iface) {
+ULONG STDMETHODCALLTYPE InPlace_Release(IOleInPlaceObjectWindowless* iface) {
   return IUnknown_Release(impl_from_IOleInPlaceObject(iface)->outer);
 }
-HRESULT STDMETHODCALLTYPE InPlace_GetWindow(IOleInPlaceObject* iface, HWND* out) {
+HRESULT STDMETHODCALLTYPE InPlace_GetWindow(IOleInPlaceObjectWindowless* iface, HWND* out) {
   if (out == nullptr) return E_POINTER;
   *out = impl_from_IOleInPlaceObject(iface)->window;
   return *out != nullptr ? S_OK : E_FAIL;
 }
-HRESULT STDMETHODCALLTYPE InPlace_ContextSensitiveHelp(IOleInPlaceObject*, BOOL) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE InPlace_InPlaceDeactivate(IOleInPlaceObject* iface) {
+HRESULT STDMETHODCALLTYPE InPlace_ContextSensitiveHelp(IOleInPlaceObjectWindowless*, BOOL) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE InPlace_InPlaceDeactivate(IOleInPlaceObjectWindowless* iface) {
   InPlaceDeactivate(impl_from_IOleInPlaceObject(iface));
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE InPlace_UIDeactivate(IOleInPlaceObject*) { return S_OK; }
-HRESULT STDMETHODCALLTYPE InPlace_SetObjectRects(IOleInPlaceObject* iface, LPCRECT position, LPCRECT) {
+HRESULT STDMETHODCALLTYPE InPlace_UIDeactivate(IOleInPlaceObjectWindowless*) { return S_OK; }
+HRESULT STDMETHODCALLTYPE InPlace_SetObjectRects(IOleInPlaceObjectWindowless* iface, LPCRECT position, LPCRECT) {
   if (position == nullptr) return E_POINTER;
   HWND window = impl_from_IOleInPlaceObject(iface)->window;
   if (window != nullptr) {
@@ -204,7 +204,159 @@ HRESULT STDMETHODCALLTYPE InPlace_SetObjectRects(IOleInPlaceObject* iface, LPCRE
   }
   return S_OK;
 }
-HRESULT STDMETHODCALLTYPE InPlace_ReactivateAndUndo(IOleInPlaceObject*) { return INPLACE_E_NOTUNDOABLE; }
+HRESULT STDMETHODCALLTYPE InPlace_ReactivateAndUndo(IOleInPlaceObjectWindowless*) { return INPLACE_E_NOTUNDOABLE; }
+// The control has a window of its own: a container's messages are never its to handle.
+HRESULT STDMETHODCALLTYPE InPlace_OnWindowMessage(IOleInPlaceObjectWindowless*, UINT, WPARAM, LPARAM,
+                                                  LRESULT* result) {
+  if (result != nullptr) *result = 0;
+  return S_FALSE;
+}
+HRESULT STDMETHODCALLTYPE InPlace_GetDropTarget(IOleInPlaceObjectWindowless*, IDropTarget** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return E_NOTIMPL;  // no drag and drop
+}
+
+// IOleControl: no mnemonics, no ambient properties it cares about, no events to hold back.
+
+ZUBR_FORWARD_IUNKNOWN(Control, IOleControl)
+HRESULT STDMETHODCALLTYPE Control_GetControlInfo(IOleControl*, CONTROLINFO* info) {
+  if (info == nullptr) return E_POINTER;
+  info->hAccel = nullptr;
+  info->cAccel = 0;
+  info->dwFlags = 0;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Control_OnMnemonic(IOleControl*, MSG*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE Control_OnAmbientPropertyChange(IOleControl*, DISPID) { return S_OK; }
+HRESULT STDMETHODCALLTYPE Control_FreezeEvents(IOleControl*, BOOL) { return S_OK; }
+
+// IOleInPlaceActiveObject: no menus, toolbars or accelerators to negotiate.
+
+ZUBR_FORWARD_IUNKNOWN(Active, IOleInPlaceActiveObject)
+HRESULT STDMETHODCALLTYPE Active_GetWindow(IOleInPlaceActiveObject* iface, HWND* out) {
+  if (out == nullptr) return E_POINTER;
+  *out = impl_from_IOleInPlaceActiveObject(iface)->window;
+  return *out != nullptr ? S_OK : E_FAIL;
+}
+HRESULT STDMETHODCALLTYPE Active_ContextSensitiveHelp(IOleInPlaceActiveObject*, BOOL) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE Active_TranslateAccelerator(IOleInPlaceActiveObject*, MSG*) { return S_FALSE; }
+HRESULT STDMETHODCALLTYPE Active_OnFrameWindowActivate(IOleInPlaceActiveObject*, BOOL) { return S_OK; }
+HRESULT STDMETHODCALLTYPE Active_OnDocWindowActivate(IOleInPlaceActiveObject*, BOOL) { return S_OK; }
+HRESULT STDMETHODCALLTYPE Active_ResizeBorder(IOleInPlaceActiveObject*, LPCRECT, IOleInPlaceUIWindow*, BOOL) {
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Active_EnableModeless(IOleInPlaceActiveObject*, BOOL) { return S_OK; }
+
+// IViewObjectEx: the control draws nothing, so a draw succeeds leaving the target as it was;
+// its whole extent is hit-testable.
+
+ZUBR_FORWARD_IUNKNOWN(View, IViewObjectEx)
+HRESULT STDMETHODCALLTYPE View_Draw(IViewObjectEx*, DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC,
+                                    LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  return bounds != nullptr ? S_OK : E_INVALIDARG;
+}
+HRESULT STDMETHODCALLTYPE View_GetColorSet(IViewObjectEx*, DWORD, LONG, void*, DVTARGETDEVICE*, HDC,
+                                           LOGPALETTE** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return S_FALSE;  // no palette
+}
+HRESULT STDMETHODCALLTYPE View_Freeze(IViewObjectEx*, DWORD, LONG, void*, DWORD* freeze) {
+  if (freeze != nullptr) *freeze = 0;
+  return E_NOTIMPL;
+}
+HRESULT STDMETHODCALLTYPE View_Unfreeze(IViewObjectEx*, DWORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE View_SetAdvise(IViewObjectEx* iface, DWORD aspects, DWORD advf, IAdviseSink* sink) {
+  ReceiveAudioObject* This = impl_from_IViewObjectEx(iface);
+  if (sink != nullptr) IAdviseSink_AddRef(sink);
+  if (This->view_sink != nullptr) IAdviseSink_Release(This->view_sink);
+  This->view_sink = sink;
+  This->view_aspects = aspects;
+  This->view_advf = advf;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE View_GetAdvise(IViewObjectEx* iface, DWORD* aspects, DWORD* advf, IAdviseSink** sink) {
+  ReceiveAudioObject* This = impl_from_IViewObjectEx(iface);
+  if (aspects != nullptr) *aspects = This->view_aspects;
+  if (advf != nullptr) *advf = This->view_advf;
+  if (sink != nullptr) {
+    *sink = This->view_sink;
+    if (*sink != nullptr) IAdviseSink_AddRef(*sink);
+  }
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE View_GetExtent(IViewObjectEx* iface, DWORD aspect, LONG, DVTARGETDEVICE*, SIZEL* size) {
+  if (size == nullptr) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *size = impl_from_IViewObjectEx(iface)->extent;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE View_GetRect(IViewObjectEx*, DWORD, RECTL*) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE View_GetViewStatus(IViewObjectEx*, DWORD* status) {
+  if (status == nullptr) return E_POINTER;
+  *status = 0;  // nothing drawn: neither opaque nor a solid background
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE View_QueryHitPoint(IViewObjectEx*, DWORD aspect, LPCRECT bounds, POINT point, LONG,
+                                             DWORD* result) {
+  if (bounds == nullptr || result == nullptr) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  *result = PtInRect(bounds, point) ? HITRESULT_HIT : HITRESULT_OUTSIDE;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE View_QueryHitRect(IViewObjectEx*, DWORD aspect, LPCRECT bounds, LPCRECT rect, LONG,
+                                            DWORD* result) {
+  if (bounds == nullptr || rect == nullptr || result == nullptr) return E_POINTER;
+  if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  RECT overlap;
+  *result = IntersectRect(&overlap, bounds, rect) ? HITRESULT_HIT : HITRESULT_OUTSIDE;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE View_GetNaturalExtent(IViewObjectEx*, DWORD, LONG, DVTARGETDEVICE*, HDC,
+                                                DVEXTENTINFO*, SIZEL*) {
+  return E_NOTIMPL;
+}
+
+// IQuickActivate: the container's sinks and site in one call.
+
+ZUBR_FORWARD_IUNKNOWN(Quick, IQuickActivate)
+HRESULT STDMETHODCALLTYPE Quick_QuickActivate(IQuickActivate* iface, QACONTAINER* container, QACONTROL* control) {
+  if (container == nullptr || control == nullptr) return E_POINTER;
+  ReceiveAudioObject* This = impl_from_IQuickActivate(iface);
+  IOleObject_SetClientSite(&This->IOleObject_iface, container->pClientSite);
+  if (container->pAdviseSink != nullptr) {
+    View_SetAdvise(&This->IViewObjectEx_iface, DVASPECT_CONTENT, 0,
+                   reinterpret_cast<IAdviseSink*>(container->pAdviseSink));
+  }
+  control->dwEventCookie = 0;
+  control->dwPropNotifyCookie = 0;
+  // A sink that refuses the point's interface leaves its cookie 0, as a failed Advise would.
+  if (container->pUnkEventSink != nullptr) {
+    IConnectionPoint_Advise(&This->points[0].IConnectionPoint_iface, container->pUnkEventSink,
+                            &control->dwEventCookie);
+  }
+  if (container->pPropertyNotifySink != nullptr) {
+    IConnectionPoint_Advise(&This->points[1].IConnectionPoint_iface,
+                            reinterpret_cast<IUnknown*>(container->pPropertyNotifySink),
+                            &control->dwPropNotifyCookie);
+  }
+  control->dwMiscStatus = kMiscStatus;
+  control->dwViewStatus = 0;
+  control->dwPointerActivationPolicy = 0;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Quick_SetContentExtent(IQuickActivate* iface, SIZEL* size) {
+  if (size == nullptr) return E_POINTER;
+  impl_from_IQuickActivate(iface)->extent = *size;
+  return S_OK;
+}
+HRESULT STDMETHODCALLTYPE Quick_GetContentExtent(IQuickActivate* iface, SIZEL* size) {
+  if (size == nullptr) return E_POINTER;
+  *size = impl_from_IQuickActivate(iface)->extent;
+  return S_OK;
+}
 
 }  // namespace
 
@@ -232,10 +384,35 @@ const IOleObjectVtbl kOleObjectVtbl = {
     Ole_Unadvise,       Ole_EnumAdvise,     Ole_GetMiscStatus,    Ole_SetColorScheme,
 };
 
-const IOleInPlaceObjectVtbl kOleInPlaceObjectVtbl = {
+const IOleInPlaceObjectWindowlessVtbl kOleInPlaceObjectWindowlessVtbl = {
     InPlace_QueryInterface,    InPlace_AddRef,           InPlace_Release,
     InPlace_GetWindow,         InPlace_ContextSensitiveHelp, InPlace_InPlaceDeactivate,
     InPlace_UIDeactivate,      InPlace_SetObjectRects,   InPlace_ReactivateAndUndo,
+    InPlace_OnWindowMessage,   InPlace_GetDropTarget,
+};
+
+const IOleControlVtbl kOleControlVtbl = {
+    Control_QueryInterface, Control_AddRef, Control_Release, Control_GetControlInfo,
+    Control_OnMnemonic, Control_OnAmbientPropertyChange, Control_FreezeEvents,
+};
+
+const IOleInPlaceActiveObjectVtbl kOleInPlaceActiveObjectVtbl = {
+    Active_QueryInterface,       Active_AddRef,           Active_Release,
+    Active_GetWindow,            Active_ContextSensitiveHelp, Active_TranslateAccelerator,
+    Active_OnFrameWindowActivate, Active_OnDocWindowActivate, Active_ResizeBorder,
+    Active_EnableModeless,
+};
+
+const IViewObjectExVtbl kViewObjectExVtbl = {
+    View_QueryInterface, View_AddRef,     View_Release,        View_Draw,
+    View_GetColorSet,    View_Freeze,     View_Unfreeze,       View_SetAdvise,
+    View_GetAdvise,      View_GetExtent,  View_GetRect,        View_GetViewStatus,
+    View_QueryHitPoint,  View_QueryHitRect, View_GetNaturalExtent,
+};
+
+const IQuickActivateVtbl kQuickActivateVtbl = {
+    Quick_QueryInterface, Quick_AddRef, Quick_Release,
+    Quick_QuickActivate, Quick_SetContentExtent, Quick_GetContentExtent,
 };
 
 }  // namespace zubr
