@@ -26,12 +26,38 @@ template <class Control>
 class Hosted final : public HostedControl {
  public:
   automation::Dispatchable& Dispatch() override { return control_; }
-  void CreateWindow(plat::WindowHandle window) override { control_.OnCreateWindow(window); }
+
+  // As a property bag loads: each persisted property present is put; a value of the wrong type
+  // leaves that property at its default.
+  void Load(const Params& params) override {
+    const auto members = control_.Members();
+    for (const automation::Member* found : automation::PersistedMembers(members)) {
+      for (const auto& [name, word] : params) {
+        if (automation::FindMember(members, name) != found) continue;
+        automation::Value v;
+        if (CoerceWord(word, found->type, &v) == automation::kS_OK)
+          control_.Invoke(found->dispid, automation::Access::kPut, &v, nullptr);
+      }
+    }
+  }
+
+  Saved Save() override {
+    Saved saved;
+    for (const automation::Member* found : automation::PersistedMembers(control_.Members())) {
+      automation::Value v;
+      if (control_.Invoke(found->dispid, automation::Access::kGet, nullptr, &v) == automation::kS_OK)
+        saved.emplace_back(found->name, v);
+    }
+    return saved;
+  }
+
+  void CreateWindow() override { control_.OnCreateWindow(&window_token_); }
   void DestroyWindow() override { control_.OnDestroyWindow(); }
   std::string Summary() const override { return Describe(control_); }
 
  private:
   Control control_;
+  int window_token_ = 0;  // its address stands for the window handle
 };
 
 }  // namespace

@@ -31,8 +31,6 @@ std::string ResultText(HResult hr) {
   return HexCode(hr);
 }
 
-constexpr HResult kDispE_Overflow = static_cast<HResult>(0x8002000Au);
-
 }  // namespace
 
 void PrintLine(const std::string& line) {
@@ -57,50 +55,13 @@ int Host::Run(std::FILE* script) {
     ++number;
     std::string error;
     if (!Execute(line, &error)) {
-      std::fprintf(stderr, "axhost: line %d: %s\n", number, error.c_str());
+      std::fprintf(stderr, "%s: line %d: %s\n", name_.c_str(), number, error.c_str());
       Release();
       return 2;
     }
   }
   Release();
   return 0;
-}
-
-std::string Host::Format(const Value& v) const {
-  switch (v.type) {
-    case Type::kBool: return v.number ? "true" : "false";
-    case Type::kText: return Quote(v.text);
-    case Type::kVoid: return "S_OK";
-    default: return std::to_string(v.number);
-  }
-}
-
-HResult Host::Coerce(const Word& w, Type t, Value* out) const {
-  std::int64_t n = 0;
-  switch (t) {
-    case Type::kText:
-      *out = Value::Text(w.text);
-      return automation::kS_OK;
-    case Type::kBool:
-      if (!w.quoted && (w.text == "true" || w.text == "false")) {
-        *out = Value::Bool(w.text == "true");
-        return automation::kS_OK;
-      }
-      if (!ParseNumber(w.text, &n)) return automation::kDispE_TypeMismatch;
-      *out = Value::Bool(n != 0);
-      return automation::kS_OK;
-    case Type::kUI1:
-    case Type::kI4: {
-      if (!ParseNumber(w.text, &n)) return automation::kDispE_TypeMismatch;
-      const bool fits = t == Type::kUI1 ? (n >= 0 && n <= 255) : (n >= INT32_MIN && n <= INT32_MAX);
-      if (!fits) return kDispE_Overflow;
-      *out = Value::Number(t, n);
-      return automation::kS_OK;
-    }
-    case Type::kVoid:
-      break;
-  }
-  return automation::kDispE_TypeMismatch;
 }
 
 HResult Host::GetProperty(const Member& m, Value* out) {
@@ -110,29 +71,19 @@ HResult Host::GetProperty(const Member& m, Value* out) {
 
 bool Host::Create(std::string* error) {
   Release();
-  control_ = CreateControl(progid_);
+  control_ = factory_(progid_);
   if (!control_) {
-    *error = "unknown ProgID " + progid_;
+    *error = "cannot create " + progid_;
     return false;
   }
-  // The page parameters, as a property bag: each persisted property present in it is loaded;
-  // a value of the wrong type leaves that property at its default.
-  const auto members = control_->Dispatch().Members();
-  for (const Member* found : automation::PersistedMembers(members)) {
-    for (const auto& [name, word] : params_) {
-      if (automation::FindMember(members, name) != found) continue;
-      Value v;
-      if (Coerce(word, found->type, &v) == automation::kS_OK)
-        control_->Dispatch().Invoke(found->dispid, Access::kPut, &v, nullptr);
-    }
-  }
+  control_->Load(params_);
   return true;
 }
 
 void Host::Activate() {
   if (!control_ || active_) return;
   active_ = true;
-  control_->CreateWindow(&window_token_);
+  control_->CreateWindow();
 }
 
 void Host::Deactivate() {
@@ -143,7 +94,7 @@ void Host::Deactivate() {
 
 void Host::Release() {
   Deactivate();
-  if (control_ && summary_) std::fprintf(stderr, "axhost: %s\n", control_->Summary().c_str());
+  if (control_ && summary_) std::fprintf(stderr, "%s: %s\n", name_.c_str(), control_->Summary().c_str());
   control_.reset();
 }
 
@@ -202,7 +153,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
     if (!m) return false;
     Value v;
     const HResult hr = GetProperty(*m, &v);
-    PrintLine(m->name + std::string(" = ") + (hr == automation::kS_OK ? Format(v) : "error " + HexCode(hr)));
+    PrintLine(m->name + std::string(" = ") + (hr == automation::kS_OK ? FormatValue(v) : "error " + HexCode(hr)));
     return true;
   }
   if (cmd == "put") {
@@ -210,7 +161,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
     const Member* m = member(words[1].text);
     if (!m) return false;
     Value v;
-    HResult hr = m->kind == Kind::kProperty && m->put ? Coerce(words[2], m->type, &v)
+    HResult hr = m->kind == Kind::kProperty && m->put ? CoerceWord(words[2], m->type, &v)
                                                       : automation::kDispE_MemberNotFound;
     if (hr == automation::kS_OK) hr = control_->Dispatch().Invoke(m->dispid, Access::kPut, &v, nullptr);
     if (hr != automation::kS_OK) PrintLine(m->name + std::string(" put error ") + HexCode(hr));
@@ -228,11 +179,11 @@ bool Host::Execute(const std::string& line, std::string* error) {
     if (m->kind != Kind::kMethod) hr = automation::kDispE_MemberNotFound;
     else if (words.size() - 2 != m->params.size()) hr = automation::kDispE_BadParamCount;
     for (std::size_t i = 0; hr == automation::kS_OK && i < args.size(); ++i)
-      hr = Coerce(words[i + 2], m->params[i].type, &args[i]);
+      hr = CoerceWord(words[i + 2], m->params[i].type, &args[i]);
     Value result;
     if (hr == automation::kS_OK) hr = control_->Dispatch().Invoke(m->dispid, Access::kCall, args.data(), &result);
     const bool has_result = m->type != Type::kVoid && (hr == automation::kS_OK || hr == automation::kS_FALSE);
-    PrintLine(m->name + std::string(" -> ") + (has_result ? Format(result) : ResultText(hr)));
+    PrintLine(m->name + std::string(" -> ") + (has_result ? FormatValue(result) : ResultText(hr)));
     return true;
   }
   if (cmd == "until") {
@@ -244,7 +195,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
     const Member* m = member(words[1].text);
     if (!m) return false;
     Value want;
-    if (Coerce(words[2], m->type, &want) != automation::kS_OK) {
+    if (CoerceWord(words[2], m->type, &want) != automation::kS_OK) {
       *error = "until: value does not fit " + words[1].text;
       return false;
     }
@@ -256,10 +207,10 @@ bool Host::Execute(const std::string& line, std::string* error) {
         PrintLine(m->name + std::string(" = error ") + HexCode(hr));
         return true;
       }
-      if (Format(v) == Format(want) || plat::TickMs() - start >= static_cast<std::uint32_t>(ms)) break;
+      if (FormatValue(v) == FormatValue(want) || plat::TickMs() - start >= static_cast<std::uint32_t>(ms)) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    PrintLine(m->name + std::string(" = ") + Format(v));
+    PrintLine(m->name + std::string(" = ") + FormatValue(v));
     return true;
   }
   if (cmd == "save") {
@@ -268,11 +219,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
       *error = "save before create";
       return false;
     }
-    for (const Member* found : automation::PersistedMembers(control_->Dispatch().Members())) {
-      Value v;
-      if (GetProperty(*found, &v) == automation::kS_OK)
-        PrintLine(std::string("param ") + found->name + " " + Format(v));
-    }
+    for (const auto& [name, value] : control_->Save()) PrintLine("param " + name + " " + FormatValue(value));
     return true;
   }
   *error = "unknown command " + cmd;

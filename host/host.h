@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "automation/members.h"
 #include "host/controls.h"
@@ -18,7 +17,9 @@ void PrintLine(const std::string& line);
 
 class Host {
  public:
-  Host(std::string progid, bool summary) : progid_(std::move(progid)), summary_(summary) {}
+  // name prefixes the error messages; factory makes the control at each create.
+  Host(std::string name, ControlFactory factory, std::string progid, bool summary)
+      : name_(std::move(name)), factory_(factory), progid_(std::move(progid)), summary_(summary) {}
   ~Host();
 
   // Returns the exit status: 0 when the script ran, 2 on a syntax error, an unknown ProgID
@@ -32,17 +33,15 @@ class Host {
   void Activate();
   void Deactivate();
   void Release();
-  std::string Format(const automation::Value& v) const;
-  // The script's word as a value of type t, as a dispatch coercion would make it.
-  automation::HResult Coerce(const Word& w, automation::Type t, automation::Value* out) const;
   automation::HResult GetProperty(const automation::Member& m, automation::Value* out);
 
+  std::string name_;
+  ControlFactory factory_;
   std::string progid_;
   bool summary_;  // print the control's summary to stderr at its release
   std::unique_ptr<HostedControl> control_;
   bool active_ = false;
-  int window_token_ = 0;  // its address stands for the window handle
-  std::vector<std::pair<std::string, Word>> params_;
+  Params params_;
 };
 
 }  // namespace axhost

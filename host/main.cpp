@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
   plat::SetMessageBoxHandler(&PrintMessageBox);
   int status;
   {
-    axhost::Host host(progid, summary);
+    axhost::Host host("axhost", &axhost::CreateControl, progid, summary);
     if (!axhost::CreateControl(progid)) {
       std::fprintf(stderr, "axhost: unknown ProgID %s\n", progid.c_str());
       return 2;

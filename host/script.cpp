@@ -1,5 +1,6 @@
 #include "host/script.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -126,6 +127,47 @@ std::string EscapeBody(const std::string& s) {
     }
   }
   return out;
+}
+
+namespace {
+constexpr automation::HResult kDispE_Overflow = static_cast<automation::HResult>(0x8002000Au);
+}  // namespace
+
+std::string FormatValue(const automation::Value& v) {
+  switch (v.type) {
+    case automation::Type::kBool: return v.number ? "true" : "false";
+    case automation::Type::kText: return Quote(v.text);
+    case automation::Type::kVoid: return "S_OK";
+    default: return std::to_string(v.number);
+  }
+}
+
+automation::HResult CoerceWord(const Word& w, automation::Type t, automation::Value* out) {
+  std::int64_t n = 0;
+  switch (t) {
+    case automation::Type::kText:
+      *out = automation::Value::Text(w.text);
+      return automation::kS_OK;
+    case automation::Type::kBool:
+      if (!w.quoted && (w.text == "true" || w.text == "false")) {
+        *out = automation::Value::Bool(w.text == "true");
+        return automation::kS_OK;
+      }
+      if (!ParseNumber(w.text, &n)) return automation::kDispE_TypeMismatch;
+      *out = automation::Value::Bool(n != 0);
+      return automation::kS_OK;
+    case automation::Type::kUI1:
+    case automation::Type::kI4: {
+      if (!ParseNumber(w.text, &n)) return automation::kDispE_TypeMismatch;
+      const bool fits = t == automation::Type::kUI1 ? (n >= 0 && n <= 255) : (n >= INT32_MIN && n <= INT32_MAX);
+      if (!fits) return kDispE_Overflow;
+      *out = automation::Value::Number(t, n);
+      return automation::kS_OK;
+    }
+    case automation::Type::kVoid:
+      break;
+  }
+  return automation::kDispE_TypeMismatch;
 }
 
 }  // namespace axhost

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "automation/members.h"
+
 namespace axhost {
 
 struct Word {
@@ -18,6 +20,13 @@ bool SplitLine(const std::string& line, std::vector<Word>* words, std::string* e
 
 // A bare word as a number: decimal with an optional minus, or 0x hex.
 bool ParseNumber(const std::string& text, std::int64_t* out);
+
+// The word as a value of type t, as a dispatch coercion would make it: numbers for the integer
+// types (DISP_E_OVERFLOW when out of range), true/false or a number for booleans, any word as text.
+automation::HResult CoerceWord(const Word& w, automation::Type t, automation::Value* out);
+
+// How a host prints a value: decimal numbers, true/false, quoted strings; S_OK for none.
+std::string FormatValue(const automation::Value& v);
 
 // Quotes s as the host prints strings: only ", \ and control bytes (below 0x20, 0x7F) escaped.
 std::string EscapeBody(const std::string& s);
