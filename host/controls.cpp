@@ -51,8 +51,8 @@ class Hosted final : public HostedControl {
     return saved;
   }
 
-  void CreateWindow() override { control_.OnCreateWindow(&window_token_); }
-  void DestroyWindow() override { control_.OnDestroyWindow(); }
+  void CreateControlWindow() override { control_.OnCreateWindow(&window_token_); }
+  void DestroyControlWindow() override { control_.OnDestroyWindow(); }
   std::string Summary() const override { return Describe(control_); }
 
  private:

@@ -25,8 +25,8 @@ class HostedControl {
   virtual void Load(const Params& params) = 0;
   // The persisted properties in persistence order.
   virtual Saved Save() = 0;
-  virtual void CreateWindow() = 0;
-  virtual void DestroyWindow() = 0;
+  virtual void CreateControlWindow() = 0;
+  virtual void DestroyControlWindow() = 0;
   // One line of what the control's worker did, for the demo (empty if nothing to say).
   virtual std::string Summary() const = 0;
 };

@@ -83,13 +83,13 @@ bool Host::Create(std::string* error) {
 void Host::Activate() {
   if (!control_ || active_) return;
   active_ = true;
-  control_->CreateWindow();
+  control_->CreateControlWindow();
 }
 
 void Host::Deactivate() {
   if (!control_ || !active_) return;
   active_ = false;
-  control_->DestroyWindow();
+  control_->DestroyControlWindow();
 }
 
 void Host::Release() {
