@@ -1,5 +1,7 @@
 // The type library inside ZubAudioR.dll against the control's member table: the same members in
-// the same order, with the same names, DISPIDs, kinds, types and help strings.
+// the same order, with the same names, DISPIDs, kinds, types and help strings. With
+// ZUB_TYPELIB_DLL32 set, the library checked is that DLL's instead: the 32-bit DLL cannot run here,
+// but its type library can be read (it is data) and must say the same for 32-bit Windows.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -69,6 +71,19 @@ std::vector<Expected> ExpectedFunctions(std::span<const Member> members) {
   return out;
 }
 
+// The DLL whose type library is checked, and the system it must be built for.
+std::wstring CheckedDll() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableW(L"ZUB_TYPELIB_DLL32", path, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(path, n) : comtest::DllPath();
+}
+
+SYSKIND CheckedSystem() {
+  return GetEnvironmentVariableW(L"ZUB_TYPELIB_DLL32", nullptr, 0) > 0 ? SYS_WIN32
+         : sizeof(void*) == 8                                        ? SYS_WIN64
+                                                                      : SYS_WIN32;
+}
+
 VARTYPE VtOfDesc(const TYPEDESC& d) {
   if (d.vt == VT_PTR) return static_cast<VARTYPE>(VT_BYREF | d.lptdesc->vt);
   return d.vt;
@@ -77,7 +92,7 @@ VARTYPE VtOfDesc(const TYPEDESC& d) {
 class TypeLibTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(comtest::DllPath().c_str(), REGKIND_NONE, &lib_));
+    ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(CheckedDll().c_str(), REGKIND_NONE, &lib_));
   }
   void TearDown() override {
     if (lib_ != nullptr) lib_->Release();
@@ -107,7 +122,7 @@ TEST_F(TypeLibTest, LibraryAndTypesCarryTheirIdentityAndHelp) {
   EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_Zu_R_AudioLib));
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 0);
-  EXPECT_EQ(attr->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
+  EXPECT_EQ(attr->syskind, CheckedSystem());
   lib_->ReleaseTLibAttr(attr);
   BSTR name = nullptr, help = nullptr;
   ASSERT_HRESULT_SUCCEEDED(lib_->GetDocumentation(-1, &name, &help, nullptr, nullptr));
