@@ -48,6 +48,8 @@ struct ReceiveAudioObject {
   com::ConnectionPoint points[2];
   // Owned; held by pointer so the object stays standard-layout for offsetof/CONTAINING_RECORD.
   CReceiveAudio* control;
+  // IOleObject::Advise's sinks; made by the first Advise, let go with the sites (ReleaseSites).
+  IOleAdviseHolder* advise_holder = nullptr;
 };
 
 // The three IUnknown methods of interface Iface, forwarding to outer, and impl_from_Iface.

@@ -93,8 +93,14 @@ HRESULT STDMETHODCALLTYPE Ole_GetClientSite(IOleObject* iface, IOleClientSite** 
 
 HRESULT STDMETHODCALLTYPE Ole_SetHostNames(IOleObject*, LPCOLESTR, LPCOLESTR) { return S_OK; }
 
+// The sinks hear of the close while the control is still active; one that lets go of the
+// control from OnClose must not end it under this call.
 HRESULT STDMETHODCALLTYPE Ole_Close(IOleObject* iface, DWORD) {
-  InPlaceDeactivate(impl_from_IOleObject(iface));
+  ReceiveAudioObject* This = impl_from_IOleObject(iface);
+  IUnknown_AddRef(This->outer);
+  if (This->advise_holder != nullptr) IOleAdviseHolder_SendOnClose(This->advise_holder);
+  InPlaceDeactivate(This);
+  IUnknown_Release(This->outer);
   return S_OK;
 }
 
@@ -153,15 +159,34 @@ HRESULT STDMETHODCALLTYPE Ole_GetExtent(IOleObject* iface, DWORD aspect, SIZEL* 
   return S_OK;
 }
 
-// The control never changes on its own in ways a container must be told of.
-HRESULT STDMETHODCALLTYPE Ole_Advise(IOleObject*, IAdviseSink*, DWORD* cookie) {
-  if (cookie != nullptr) *cookie = 0;
-  return OLE_E_ADVISENOTSUPPORTED;
+// The sinks are kept by OLE's own advise holder, made when the first one arrives; Close is the
+// one notification the control sends through it.
+HRESULT STDMETHODCALLTYPE Ole_Advise(IOleObject* iface, IAdviseSink* sink, DWORD* cookie) {
+  if (cookie == nullptr) return E_POINTER;
+  *cookie = 0;
+  if (sink == nullptr) return E_INVALIDARG;
+  ReceiveAudioObject* This = impl_from_IOleObject(iface);
+  if (This->advise_holder == nullptr) {
+    const HRESULT hr = CreateOleAdviseHolder(&This->advise_holder);
+    if (FAILED(hr)) {
+      This->advise_holder = nullptr;
+      return hr;
+    }
+  }
+  return IOleAdviseHolder_Advise(This->advise_holder, sink, cookie);
 }
-HRESULT STDMETHODCALLTYPE Ole_Unadvise(IOleObject*, DWORD) { return OLE_E_NOCONNECTION; }
-HRESULT STDMETHODCALLTYPE Ole_EnumAdvise(IOleObject*, IEnumSTATDATA** out) {
-  if (out != nullptr) *out = nullptr;
-  return OLE_E_ADVISENOTSUPPORTED;
+HRESULT STDMETHODCALLTYPE Ole_Unadvise(IOleObject* iface, DWORD cookie) {
+  ReceiveAudioObject* This = impl_from_IOleObject(iface);
+  if (This->advise_holder == nullptr) return OLE_E_NOCONNECTION;
+  return IOleAdviseHolder_Unadvise(This->advise_holder, cookie);
+}
+// Before the first Advise there is nothing to enumerate: S_OK with no enumerator.
+HRESULT STDMETHODCALLTYPE Ole_EnumAdvise(IOleObject* iface, IEnumSTATDATA** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  ReceiveAudioObject* This = impl_from_IOleObject(iface);
+  if (This->advise_holder == nullptr) return S_OK;
+  return IOleAdviseHolder_EnumAdvise(This->advise_holder, out);
 }
 
 HRESULT STDMETHODCALLTYPE Ole_GetMiscStatus(IOleObject*, DWORD, DWORD* status) {
@@ -373,6 +398,8 @@ void ReleaseSites(ReceiveAudioObject* This) {
   InPlaceDeactivate(This);
   if (This->site != nullptr) IOleClientSite_Release(This->site);
   This->site = nullptr;
+  if (This->advise_holder != nullptr) IOleAdviseHolder_Release(This->advise_holder);
+  This->advise_holder = nullptr;
 }
 
 const IOleObjectVtbl kOleObjectVtbl = {

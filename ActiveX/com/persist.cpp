@@ -1,6 +1,8 @@
 #include "com/persist.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "com/text.h"
 
@@ -150,29 +152,55 @@ HRESULT SaveToStream(automation::Dispatchable& control, IStream* stream) {
   return hr;
 }
 
+namespace {
+
+// Longer text is taken for another layout or a damaged stream.
+constexpr DWORD kMaxTextChars = 0x100000;
+// Text is read in pieces, so the memory taken follows the bytes the stream really holds and
+// not the length it claims.
+constexpr DWORD kTextChunkChars = 4096;
+
+HRESULT ReadText(IStream* stream, DWORD chars, std::string* out) {
+  std::wstring w;
+  while (w.size() < chars) {
+    const DWORD n = std::min<DWORD>(kTextChunkChars, chars - static_cast<DWORD>(w.size()));
+    const std::size_t at = w.size();
+    w.resize(at + n);
+    const HRESULT hr = ReadBytes(stream, w.data() + at, n * sizeof(wchar_t));
+    if (FAILED(hr)) return hr;
+  }
+  BSTR b = SysAllocStringLen(w.data(), static_cast<UINT>(w.size()));
+  if (b == nullptr) return E_OUTOFMEMORY;
+  *out = AnsiFromBstr(b);
+  SysFreeString(b);
+  return S_OK;
+}
+
+}  // namespace
+
 HRESULT LoadFromStream(automation::Dispatchable& control, IStream* stream) {
   if (stream == nullptr) return E_POINTER;
   const auto members = automation::PersistedMembers(control.Members());
   DWORD count = 0;
   HRESULT hr = ReadBytes(stream, &count, sizeof count);
   if (FAILED(hr)) return hr;
+  // Everything is read before anything is put: a stream that ends early or holds another
+  // layout leaves the control as it was, never half loaded.
+  std::vector<Value> values;
   for (std::size_t i = 0; i < members.size() && i < count; ++i) {
     const automation::Member* m = members[i];
     BYTE type = 0;
     hr = ReadBytes(stream, &type, 1);
     if (FAILED(hr)) return hr;
-    if (type != static_cast<BYTE>(m->type)) return E_FAIL;  // another layout: keep what we have
+    if (type != static_cast<BYTE>(m->type)) return E_FAIL;
     Value value;
     if (m->type == Type::kText) {
       DWORD chars = 0;
       hr = ReadBytes(stream, &chars, sizeof chars);
       if (FAILED(hr)) return hr;
-      if (chars > 0x100000) return E_FAIL;
-      BSTR b = SysAllocStringLen(nullptr, chars);
-      if (b == nullptr) return E_OUTOFMEMORY;
-      hr = ReadBytes(stream, b, chars * sizeof(wchar_t));
-      if (SUCCEEDED(hr)) value = Value::Text(AnsiFromBstr(b));
-      SysFreeString(b);
+      if (chars > kMaxTextChars) return E_FAIL;
+      value.type = Type::kText;
+      hr = ReadText(stream, chars, &value.text);
       if (FAILED(hr)) return hr;
     } else {
       LONG number = 0;
@@ -180,8 +208,11 @@ HRESULT LoadFromStream(automation::Dispatchable& control, IStream* stream) {
       if (FAILED(hr)) return hr;
       value = Value::Number(m->type, number);
     }
+    values.push_back(std::move(value));
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) {
     Value ignored;
-    control.Invoke(m->dispid, Access::kPut, &value, &ignored);
+    control.Invoke(members[i]->dispid, Access::kPut, &values[i], &ignored);
   }
   return S_OK;
 }
