@@ -1,6 +1,6 @@
 // IDispatch for a dual interface, served by the module type library's ITypeInfo: names map to
-// DISPIDs through DispGetIDsOfNames, and ITypeInfo::Invoke coerces the arguments and calls the
-// interface's own vtable method. A control's IDispatch methods forward here with the IID of
+// DISPIDs through DispGetIDsOfNames, the argument count and types are checked here, and
+// ITypeInfo::Invoke coerces the arguments and calls the interface's own vtable method. A control's IDispatch methods forward here with the IID of
 // their dual interface and the interface pointer itself.
 #pragma once
 
