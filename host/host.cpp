@@ -69,6 +69,11 @@ HResult Host::GetProperty(const Member& m, Value* out) {
   return control_->Dispatch().Invoke(m.dispid, Access::kGet, nullptr, out);
 }
 
+void Host::Pause(std::uint32_t ms) {
+  if (wait_ != nullptr) wait_(ms);
+  else std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 bool Host::Create(std::string* error) {
   Release();
   control_ = factory_(progid_);
@@ -144,7 +149,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
       if (error->empty()) *error = "sleep needs a number of milliseconds";
       return false;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    Pause(static_cast<std::uint32_t>(ms));
     return true;
   }
   if (cmd == "get") {
@@ -208,7 +213,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
         return true;
       }
       if (FormatValue(v) == FormatValue(want) || plat::TickMs() - start >= static_cast<std::uint32_t>(ms)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      Pause(10);
     }
     PrintLine(m->name + std::string(" = ") + FormatValue(v));
     return true;

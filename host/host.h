@@ -2,6 +2,7 @@
 // asynchronous lines (event, msgbox) may come from any thread and never interleave.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,9 +18,13 @@ void PrintLine(const std::string& line);
 
 class Host {
  public:
+  // How the host waits (sleep, until): a plain sleep unless the host must keep its thread's
+  // messages flowing meanwhile.
+  using Wait = void (*)(std::uint32_t ms);
+
   // name prefixes the error messages; factory makes the control at each create.
-  Host(std::string name, ControlFactory factory, std::string progid, bool summary)
-      : name_(std::move(name)), factory_(factory), progid_(std::move(progid)), summary_(summary) {}
+  Host(std::string name, ControlFactory factory, std::string progid, bool summary, Wait wait = nullptr)
+      : name_(std::move(name)), factory_(factory), progid_(std::move(progid)), summary_(summary), wait_(wait) {}
   ~Host();
 
   // Returns the exit status: 0 when the script ran, 2 on a syntax error, an unknown ProgID
@@ -30,6 +35,7 @@ class Host {
   // One line; false with *error set for the errors that end the script.
   bool Execute(const std::string& line, std::string* error);
   bool Create(std::string* error);
+  void Pause(std::uint32_t ms);
   void Activate();
   void Deactivate();
   void Release();
@@ -39,6 +45,7 @@ class Host {
   ControlFactory factory_;
   std::string progid_;
   bool summary_;  // print the control's summary to stderr at its release
+  Wait wait_;
   std::unique_ptr<HostedControl> control_;
   bool active_ = false;
   Params params_;

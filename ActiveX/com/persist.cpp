@@ -12,17 +12,6 @@ using automation::Access;
 using automation::Type;
 using automation::Value;
 
-VARTYPE VariantTypeOf(Type type) {
-  switch (type) {
-    case Type::kBool: return VT_BOOL;
-    case Type::kUI1: return VT_UI1;
-    case Type::kI4: return VT_I4;
-    case Type::kText: return VT_BSTR;
-    case Type::kVoid: break;
-  }
-  return VT_EMPTY;
-}
-
 HRESULT ValueToVariant(const Value& value, VARIANT* out) {
   VariantInit(out);
   switch (value.type) {

@@ -7,6 +7,7 @@
 
 #include "automation/members.h"
 #include "com/win.h"
+#include "com/variant_type.h"
 
 namespace com {
 
@@ -20,7 +21,6 @@ HRESULT SaveToStream(automation::Dispatchable& control, IStream* stream);
 HRESULT StreamSizeMax(automation::Dispatchable& control, ULARGE_INTEGER* size);
 
 // VARIANT <-> member value; text is in the ANSI code page as the controls keep it.
-VARTYPE VariantTypeOf(automation::Type type);
 HRESULT ValueToVariant(const automation::Value& value, VARIANT* out);
 // v must already hold VariantTypeOf(type).
 automation::Value ValueFromVariant(automation::Type type, const VARIANT& v);

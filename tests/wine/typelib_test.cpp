@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ZubAudioR.h"
+#include "com/variant_type.h"
 #include "ZubAudioR/ReceiveAudio.h"
 #include "dll_loader.h"
 
@@ -38,17 +39,6 @@ std::wstring TakeBstr(BSTR b) {
   return s;
 }
 
-VARTYPE VtOf(Type t) {
-  switch (t) {
-    case Type::kBool: return VT_BOOL;
-    case Type::kUI1: return VT_UI1;
-    case Type::kI4: return VT_I4;
-    case Type::kText: return VT_BSTR;
-    case Type::kVoid: break;
-  }
-  return VT_EMPTY;
-}
-
 // One vtable entry as the member table implies it.
 struct Expected {
   const Member* member;
@@ -61,12 +51,12 @@ std::vector<Expected> ExpectedFunctions(std::span<const Member> members) {
   for (const Member& m : members) {
     if (m.kind == Kind::kMethod) {
       Expected e{&m, INVOKE_FUNC, {}};
-      for (const automation::Param& p : m.params) e.params.push_back(VtOf(p.type));
+      for (const automation::Param& p : m.params) e.params.push_back(com::VariantTypeOf(p.type));
       out.push_back(e);
       continue;
     }
-    if (m.get) out.push_back({&m, INVOKE_PROPERTYGET, {static_cast<VARTYPE>(VT_BYREF | VtOf(m.type))}});
-    if (m.put) out.push_back({&m, INVOKE_PROPERTYPUT, {VtOf(m.type)}});
+    if (m.get) out.push_back({&m, INVOKE_PROPERTYGET, {static_cast<VARTYPE>(VT_BYREF | com::VariantTypeOf(m.type))}});
+    if (m.put) out.push_back({&m, INVOKE_PROPERTYPUT, {com::VariantTypeOf(m.type)}});
   }
   return out;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "com/variant_type.h"
 #include "host/host.h"
 
 namespace container {
@@ -46,32 +47,10 @@ std::string AnsiFromBstr(BSTR text) {
   return out;
 }
 
-Type TypeOf(VARTYPE vt) {
-  switch (vt) {
-    case VT_BOOL: return Type::kBool;
-    case VT_UI1: return Type::kUI1;
-    case VT_I4:
-    case VT_INT: return Type::kI4;
-    case VT_BSTR: return Type::kText;
-    default: return Type::kVoid;
-  }
-}
-
-VARTYPE VarTypeOf(Type t) {
-  switch (t) {
-    case Type::kBool: return VT_BOOL;
-    case Type::kUI1: return VT_UI1;
-    case Type::kI4: return VT_I4;
-    case Type::kText: return VT_BSTR;
-    case Type::kVoid: break;
-  }
-  return VT_EMPTY;
-}
-
 // v is cleared first; false when out of memory.
 bool ToVariant(const Value& value, VARIANT* v) {
   VariantInit(v);
-  V_VT(v) = VarTypeOf(value.type);
+  V_VT(v) = com::VariantTypeOf(value.type);
   switch (value.type) {
     case Type::kBool: V_BOOL(v) = value.number ? VARIANT_TRUE : VARIANT_FALSE; break;
     case Type::kUI1: V_UI1(v) = static_cast<BYTE>(value.number); break;
@@ -131,7 +110,7 @@ class PageBag final : public IPropertyBag {
       if (lstrcmpiW(Wide(param).c_str(), name) == 0) found = &word;
     if (found == nullptr) return E_INVALIDARG;
     const VARTYPE want = V_VT(v);
-    const Type type = want == VT_EMPTY ? Type::kText : TypeOf(want);
+    const Type type = want == VT_EMPTY ? Type::kText : com::TypeOfVariant(want);
     if (type == Type::kVoid) return DISP_E_TYPEMISMATCH;
     Value value;
     const HResult hr = axhost::CoerceWord(*found, type, &value);
@@ -166,94 +145,10 @@ class SaveBag final : public IPropertyBag {
   axhost::Saved saved;
 };
 
-const wchar_t kFrameClass[] = L"ZubContainerFrame";
-
-HWND MakeFrame() {
-  static const ATOM registered = [] {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = kFrameClass;
-    return RegisterClassW(&wc);
-  }();
-  (void)registered;
-  return CreateWindowExW(0, kFrameClass, L"container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 0, 0,
-                         400, 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-}
-
 }  // namespace
 
-// The container's side of in-place activation: no frame, no document window, the control's
-// rectangle inside the container's window.
-class Site final : public IOleClientSite, public IOleInPlaceSite {
- public:
-  explicit Site(HWND frame) : frame_(frame) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
-      *out = static_cast<IOleClientSite*>(this);
-    } else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow)) {
-      *out = static_cast<IOleInPlaceSite*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = frame_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos,
-                                             LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
-    if (frame) *frame = nullptr;
-    if (doc) *doc = nullptr;
-    if (pos) *pos = kPlace;
-    if (clip) *clip = kPlace;
-    if (info) {
-      info->fMDIApp = FALSE;
-      info->hwndFrame = frame_;
-      info->haccel = nullptr;
-      info->cAccelEntries = 0;
-    }
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
-
-  static constexpr RECT kPlace = {10, 10, 330, 250};
-
- private:
-  HWND frame_;
-  LONG refs_ = 1;
-};
+// Where the control sits in the container's window.
+constexpr RECT kPlace = {10, 10, 330, 250};
 
 // Prints each event the control fires, by the name its source interface gives it.
 class EventSink final : public IDispatch {
@@ -327,10 +222,10 @@ std::unique_ptr<ComControl> ComControl::Create(const std::string& progid, std::s
     return nullptr;
   }
   if (!c->Describe(error)) return nullptr;
-  c->frame_ = MakeFrame();
-  c->site_ = new Site(c->frame_);
+  c->frame_ = std::make_unique<comtest::ContainerWindow>();
+  c->site_ = std::make_unique<comtest::Site>(c->frame_->Handle(), kPlace);
   // The control asks for its site first (its misc status says so), so it gets it before loading.
-  c->ole_->SetClientSite(c->site_);
+  c->ole_->SetClientSite(c->site_.get());
   c->ConnectEvents();  // before activation: creating the window may fire an event
   return c;
 }
@@ -398,9 +293,9 @@ bool ComControl::Describe(std::string* error) {
     for (SHORT p = 0; p < fd->cParams; ++p) {
       const ELEMDESC& e = fd->lprgelemdescParam[p];
       if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL)
-        d.out = TypeOf(e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt : e.tdesc.vt);
+        d.out = com::TypeOfVariant(e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt : e.tdesc.vt);
       else
-        d.in.push_back(TypeOf(e.tdesc.vt));
+        d.in.push_back(com::TypeOfVariant(e.tdesc.vt));
     }
     BSTR names[16] = {};
     UINT count = 0;
@@ -486,8 +381,6 @@ ComControl::~ComControl() {
   ReleaseAndNull(dispatch_);
   ReleaseAndNull(ole_);
   ReleaseAndNull(unknown_);
-  ReleaseAndNull(site_);
-  if (frame_ != nullptr) ::DestroyWindow(frame_);
 }
 
 void ComControl::Load(const axhost::Params& params) {
@@ -515,8 +408,8 @@ axhost::Saved ComControl::Save() {
 }
 
 void ComControl::CreateControlWindow() {
-  RECT place = Site::kPlace;
-  const HRESULT hr = ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, frame_, &place);
+  RECT place = kPlace;
+  const HRESULT hr = ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, frame_->Handle(), &place);
   if (FAILED(hr)) std::fprintf(stderr, "container: in-place activation failed with 0x%08lX\n", hr);
   active_ = SUCCEEDED(hr);
 }
@@ -558,7 +451,7 @@ HResult ComControl::Invoke(std::int32_t dispid, Access access, const Value* args
     types[made] = V_VT(&in[made]);
   }
   if (hr == automation::kS_OK && d->out != Type::kVoid) {
-    const VARTYPE vt = VarTypeOf(d->out);
+    const VARTYPE vt = com::VariantTypeOf(d->out);
     V_VT(&out_store) = vt;
     V_VT(&out_ref) = static_cast<VARTYPE>(VT_BYREF | vt);
     switch (d->out) {

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "host/controls.h"
+#include "ole_container.h"
 
 namespace container {
 
-class Site;
 class EventSink;
 
 class ComControl final : public axhost::HostedControl, public automation::Dispatchable {
@@ -47,11 +47,11 @@ class ComControl final : public axhost::HostedControl, public automation::Dispat
   IDispatch* dispatch_ = nullptr;
   ITypeInfo* vtable_info_ = nullptr;  // the dual interface's own view: vtable offsets
   IUnknown* vtable_ = nullptr;        // the dual interface itself
-  Site* site_ = nullptr;
+  std::unique_ptr<comtest::ContainerWindow> frame_;  // the control's parent
+  std::unique_ptr<comtest::Site> site_;
   EventSink* sink_ = nullptr;
   IConnectionPoint* point_ = nullptr;
   DWORD cookie_ = 0;
-  HWND frame_ = nullptr;  // the container's window, the control's parent
   bool active_ = false;
 
   struct Described {

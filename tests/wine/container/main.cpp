@@ -13,7 +13,8 @@
 
 #include "com_control.h"
 #include "host/host.h"
-#include "message_boxes.h"
+#include "host/script.h"
+#include "ole_container.h"
 
 int main(int argc, char** argv) {
   // The output is compared byte for byte with the native host's: no CR before each LF.
@@ -37,8 +38,13 @@ int main(int argc, char** argv) {
   if (FAILED(CLSIDFromProgID(container::Wide(progid).c_str(), &clsid))) {
     std::fprintf(stderr, "container: unknown ProgID %s\n", progid.c_str());
   } else {
-    container::MessageBoxWatcher boxes;
-    axhost::Host host("container", &container::CreateComControl, progid, false);
+    // Printed before the box is pressed, so the line comes before the call's own.
+    comtest::MessageBoxWatcher boxes([](const std::wstring& caption, const std::wstring& text) {
+      axhost::PrintLine("msgbox " + container::Utf8(caption) + ": " + axhost::EscapeBody(container::Utf8(text)));
+    });
+    // Waiting pumps messages, as a page's container does all the time.
+    axhost::Host host("container", &container::CreateComControl, progid, false,
+                      [](std::uint32_t ms) { comtest::PumpFor(ms); });
     status = host.Run(script);
   }
   if (script != stdin) std::fclose(script);
