@@ -6,6 +6,7 @@
 
 #include "ZubAudioR.h"
 #include "dll_loader.h"
+#include "ole_container.h"
 
 namespace {
 
@@ -14,12 +15,7 @@ TEST(AtlHostTest, HostsTheControlByProgId) {
   comtest::ZubAudioRDll dll;
   ASSERT_TRUE(dll.Loaded());
   ASSERT_HRESULT_SUCCEEDED(dll.RegisterServer()) << "the host finds the control through the registry";
-  HMODULE atl = LoadLibraryW(L"atl.dll");
-  ASSERT_NE(atl, nullptr);
-  using InitFn = BOOL(WINAPI*)();
-  using GetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
-  auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-  auto get_control = reinterpret_cast<GetControlFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+  const auto [init, get_control] = comtest::LoadAtlHost();
   ASSERT_NE(init, nullptr);
   ASSERT_NE(get_control, nullptr);
   ASSERT_TRUE(init());

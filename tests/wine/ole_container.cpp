@@ -162,4 +162,43 @@ HRESULT STDMETHODCALLTYPE Site::OnInPlaceDeactivate() {
   return S_OK;
 }
 
+// MapBag
+
+MapBag::~MapBag() {
+  for (auto& [name, v] : values) VariantClear(&v);
+}
+
+HRESULT STDMETHODCALLTYPE MapBag::QueryInterface(REFIID iid, void** out) {
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag)) {
+    *out = this;
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE MapBag::Read(LPCOLESTR name, VARIANT* v, IErrorLog*) {
+  if (auto e = errors.find(name); e != errors.end()) return e->second;
+  auto it = values.find(name);
+  if (it == values.end()) return E_INVALIDARG;
+  return VariantCopy(v, &it->second);
+}
+
+HRESULT STDMETHODCALLTYPE MapBag::Write(LPCOLESTR name, VARIANT* v) {
+  written.push_back(name);
+  VARIANT& slot = values[name];  // a new entry starts zeroed: VT_EMPTY
+  VariantClear(&slot);
+  return VariantCopy(&slot, v);
+}
+
+AtlHost LoadAtlHost() {
+  AtlHost host;
+  HMODULE atl = LoadLibraryW(L"atl.dll");
+  if (atl == nullptr) return host;
+  host.init = reinterpret_cast<BOOL(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+  host.get_control = reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(
+      reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+  return host;
+}
+
 }  // namespace comtest

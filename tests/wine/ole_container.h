@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -100,5 +101,30 @@ class Site : public IOleClientSite, public IOleInPlaceSite {
   HWND parent_;
   RECT position_;
 };
+
+// A property bag over a map, as a container's page parameters: a name may answer with an error
+// instead, values are handed out in the bag's own type whatever was asked, and writes are kept
+// with their order.
+class MapBag : public IPropertyBag {
+ public:
+  virtual ~MapBag();
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // lives on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override;
+  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* v) override;
+
+  std::map<std::wstring, VARIANT> values;
+  std::map<std::wstring, HRESULT> errors;
+  std::vector<std::wstring> written;
+};
+
+// Wine's ATL host (atl.dll): the two entry points a page's container of that kind uses. Either
+// is null when atl.dll or the export is missing.
+struct AtlHost {
+  BOOL(WINAPI* init)() = nullptr;                           // AtlAxWinInit: the AtlAxWin class
+  HRESULT(WINAPI* get_control)(HWND, IUnknown**) = nullptr;  // AtlAxGetControl
+};
+AtlHost LoadAtlHost();
 
 }  // namespace comtest

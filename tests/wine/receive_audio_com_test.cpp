@@ -6,12 +6,12 @@
 #include <objsafe.h>
 #include <ocidl.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
 #include "ZubAudioR.h"
 #include "dll_loader.h"
+#include "ole_container.h"
 
 namespace {
 
@@ -216,36 +216,6 @@ TEST_F(ComTest, DispatchCoercesArgumentsAndKeepsThePutRules) {
   control->Release();
 }
 
-// A property bag over a map, recording the order of writes.
-class Bag : public IPropertyBag {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag)) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override {
-    auto it = values.find(name);
-    if (it == values.end()) return E_INVALIDARG;
-    return VariantCopy(v, &it->second);  // in the bag's own type, whatever was asked
-  }
-  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR name, VARIANT* v) override {
-    written.push_back(name);
-    VARIANT copy;
-    VariantInit(&copy);
-    VariantCopy(&copy, v);
-    values[name] = copy;
-    return S_OK;
-  }
-  std::map<std::wstring, VARIANT> values;
-  std::vector<std::wstring> written;
-};
-
 VARIANT Bstr(const wchar_t* s) {
   VARIANT v;
   v.vt = VT_BSTR;
@@ -258,7 +228,7 @@ TEST_F(ComTest, PropertyBagLoadCoercesSkipsAndKeepsDefaults) {
   ASSERT_NE(control, nullptr);
   IPersistPropertyBag* persist = Query<IPersistPropertyBag>(control, IID_IPersistPropertyBag);
   ASSERT_NE(persist, nullptr);
-  Bag bag;
+  comtest::MapBag bag;
   bag.values[L"Port"] = Bstr(L"8080");        // text for an I4: coerced
   bag.values[L"Volume"] = Bstr(L"loud");      // not a number: skipped, default kept
   VARIANT delay;
@@ -288,7 +258,7 @@ TEST_F(ComTest, PropertyBagLoadCoercesSkipsAndKeepsDefaults) {
   EXPECT_EQ(std::wstring(ip), L"192.168.0.2") << "missing: default kept";
   SysFreeString(ip);
 
-  Bag saved;
+  comtest::MapBag saved;
   ASSERT_HRESULT_SUCCEEDED(persist->Save(&saved, TRUE, TRUE));
   EXPECT_EQ(saved.written, (std::vector<std::wstring>{L"IP", L"Port", L"Volume", L"DelayTime", L"StreamType"}));
   EXPECT_EQ(saved.values[L"Port"].vt, VT_I4);
@@ -297,9 +267,6 @@ TEST_F(ComTest, PropertyBagLoadCoercesSkipsAndKeepsDefaults) {
   CLSID clsid = {};
   ASSERT_HRESULT_SUCCEEDED(persist->GetClassID(&clsid));
   EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_ReceiveAudio));
-  for (auto* m : {&bag.values, &saved.values}) {
-    for (auto& [name, v] : *m) VariantClear(&v);
-  }
   persist->Release();
   control->Release();
 }

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -350,33 +349,6 @@ TEST_F(InputTest, NullPasswordsAreEmptyText) {
 
 // Property bags
 
-// A bag over a map; a name may answer with an error instead.
-class Bag : public IPropertyBag {
- public:
-  virtual ~Bag() {
-    for (auto& [name, v] : values) VariantClear(&v);
-  }
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyBag)) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE Read(LPCOLESTR name, VARIANT* v, IErrorLog*) override {
-    if (auto e = errors.find(name); e != errors.end()) return e->second;
-    auto it = values.find(name);
-    if (it == values.end()) return E_INVALIDARG;
-    return VariantCopy(v, &it->second);  // in the bag's own type, whatever was asked
-  }
-  HRESULT STDMETHODCALLTYPE Write(LPCOLESTR, VARIANT*) override { return E_NOTIMPL; }
-  std::map<std::wstring, VARIANT> values;
-  std::map<std::wstring, HRESULT> errors;
-};
-
 // Sets one persisted property of p by name from its text.
 void SetByName(Properties& p, const std::wstring& name, const wchar_t* text) {
   if (name == L"IP") p.ip = text;
@@ -416,7 +388,7 @@ TEST_F(InputTest, PropertyBagEntriesOfTheWrongTypeOrThatFailAreSkipped) {
     SCOPED_TRACE(testing::Message() << std::string(c.name, c.name + wcslen(c.name)) << " kind " << c.value.kind
                                     << " error " << std::hex << c.read_error);
     Write(control_, kCurrent);
-    Bag bag;
+    comtest::MapBag bag;
     bag.values[c.name] = Make(c.value);
     if (c.read_error != S_OK) bag.errors[c.name] = c.read_error;
     EXPECT_EQ(persist->Load(&bag, nullptr), S_OK);
@@ -427,7 +399,7 @@ TEST_F(InputTest, PropertyBagEntriesOfTheWrongTypeOrThatFailAreSkipped) {
 
   // A bag failing one read still yields the rest.
   Write(control_, kCurrent);
-  Bag full;
+  comtest::MapBag full;
   const Properties loaded = {L"10.1.2.3", 8080, 40, 900, 1};
   full.values[L"IP"] = Make(Text(L"10.1.2.3"));
   full.values[L"Port"] = Make(I4(8080));
@@ -440,7 +412,7 @@ TEST_F(InputTest, PropertyBagEntriesOfTheWrongTypeOrThatFailAreSkipped) {
   want.volume = kCurrent.volume;
   EXPECT_EQ(Read(control_), want);
 
-  Bag empty;
+  comtest::MapBag empty;
   Write(control_, kCurrent);
   EXPECT_EQ(persist->Load(&empty, nullptr), S_OK);
   EXPECT_EQ(Read(control_), kCurrent) << "a bag without entries";

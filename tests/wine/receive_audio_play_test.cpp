@@ -196,13 +196,7 @@ TEST_F(PlayTest, PlaysInWinesAtlHost) {
   comtest::ZubAudioRDll dll;
   ASSERT_TRUE(dll.Loaded());
   ASSERT_HRESULT_SUCCEEDED(dll.RegisterServer()) << "the host finds the control through the registry";
-  HMODULE atl = LoadLibraryW(L"atl.dll");
-  ASSERT_NE(atl, nullptr);
-  using InitFn = BOOL(WINAPI*)();
-  using GetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
-  const auto init = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-  const auto get_control =
-      reinterpret_cast<GetControlFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+  const auto [init, get_control] = comtest::LoadAtlHost();
   ASSERT_NE(init, nullptr);
   ASSERT_NE(get_control, nullptr);
   // wine's AtlAxWinInit fails when its class exists already (registered by an earlier test);
