@@ -207,10 +207,13 @@ TEST_F(ReceiveStream, UnusableAddressesAndPortsAreRetried) {
 
 // The container's thread keeps changing the settings while the worker connects and
 // reconnects: every request the device sees names one of the addresses that were set.
+// StreamType is read when the worker starts; the writes begin once it is in its TCP loop, or
+// a worker catching the brief 1 would (rightly) wait for multicast until a Reload.
 TEST_F(ReceiveStream, SettingsChangedWhileTheWorkerConnects) {
   std::vector<Fault> closes(200, F(Fault::Kind::kClose));
   auto device = StartDevice(closes);
   Play("127.0.0.1", device->http_port());
+  ASSERT_TRUE(WaitUntil([&] { return control_.Stats().connects >= 1; }, 5000));
   const auto end = Steady::now() + std::chrono::milliseconds(2000);
   int i = 0;
   while (Steady::now() < end) {
