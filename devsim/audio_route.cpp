@@ -10,14 +10,6 @@ namespace {
 
 constexpr auto kPacketPeriod = std::chrono::milliseconds(audio::kPacketMs);
 
-Ending EndingOf(IoResult r) {
-  switch (r) {
-    case IoResult::kStopped: return Ending::kStopped;
-    case IoResult::kPeerClosed: return Ending::kPeerClosed;
-    default: return Ending::kGraceful;
-  }
-}
-
 using Bytes = std::vector<std::uint8_t>;
 
 Ending StreamNoise(Exchange& x, Clock::time_point start) {

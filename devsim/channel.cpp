@@ -6,23 +6,30 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 
 namespace devsim {
 namespace {
 
-int MsUntil(Clock::time_point deadline) {
-  if (deadline == Clock::time_point::max()) return -1;
-  const auto left = deadline - Clock::now();
-  if (left <= Clock::duration::zero()) return 0;
-  // Rounded up, so a wait never ends just before its deadline and spins.
-  const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
-  return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
-}
-
 bool PeerGone(int err) { return err == ECONNRESET || err == EPIPE || err == ETIMEDOUT; }
 
 }  // namespace
+
+const char* EndingText(Ending ending) {
+  switch (ending) {
+    case Ending::kReset: return "reset";
+    case Ending::kPeerClosed: return "by peer";
+    case Ending::kStopped: return "at stop";
+    default: return "by device";
+  }
+}
+
+Ending EndingOf(IoResult result) {
+  switch (result) {
+    case IoResult::kStopped: return Ending::kStopped;
+    case IoResult::kPeerClosed: return Ending::kPeerClosed;
+    default: return Ending::kGraceful;
+  }
+}
 
 Channel::~Channel() { Close(); }
 
@@ -101,6 +108,29 @@ IoResult Channel::ReadRequest(std::string* raw, int idle_ms, std::size_t max_byt
     if (blank != std::string::npos) return IoResult::kOk;
   }
   return IoResult::kOk;
+}
+
+IoResult Channel::ReadSome(std::string* chunk, Clock::time_point deadline, std::size_t max_bytes) {
+  chunk->clear();
+  char buf[4096];
+  for (;;) {
+    short revents = 0;
+    const int timeout = MsUntil(deadline);
+    const IoResult r = Poll(POLLIN, timeout, &revents);
+    if (r != IoResult::kOk) return r;
+    if (revents == 0) {
+      if (timeout == 0 || Clock::now() >= deadline) return IoResult::kOk;
+      continue;
+    }
+    const ssize_t got = ::recv(fd_, buf, std::min(sizeof buf, max_bytes), 0);
+    if (got > 0) {
+      chunk->assign(buf, static_cast<std::size_t>(got));
+      return IoResult::kOk;
+    }
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    peer_closed_ = got == 0 || PeerGone(errno);
+    return peer_closed_ ? IoResult::kPeerClosed : IoResult::kError;
+  }
 }
 
 IoResult Channel::Send(const void* data, std::size_t n) {

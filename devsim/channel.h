@@ -13,6 +13,13 @@ namespace devsim {
 
 enum class IoResult { kOk, kPeerClosed, kStopped, kError };
 
+// How a service wants its connection to end.
+enum class Ending { kGraceful, kReset, kPeerClosed, kStopped };
+// For the close lines: "by device", "reset", "by peer", "at stop".
+const char* EndingText(Ending ending);
+// A failed wait or send as the connection's end.
+Ending EndingOf(IoResult result);
+
 class Channel {
  public:
   Channel(int fd, int stop_fd) : fd_(fd), stop_fd_(stop_fd) {}
@@ -24,6 +31,9 @@ class Channel {
   // the peer closed its sending side, or before idle_ms passed with nothing new once bytes had
   // come, or max_bytes. Bytes after the empty line stay unread. kPeerClosed if nothing came.
   IoResult ReadRequest(std::string* raw, int idle_ms, std::size_t max_bytes);
+  // Waits until the deadline for bytes and takes what one recv gives (up to max_bytes) into
+  // *chunk; kOk with *chunk empty at the deadline.
+  IoResult ReadSome(std::string* chunk, Clock::time_point deadline, std::size_t max_bytes);
   // Sends every byte, in a single send call when the socket takes them.
   IoResult Send(const void* data, std::size_t n);
   // Waits until the deadline (Clock::time_point::max(): for ever), discarding whatever the

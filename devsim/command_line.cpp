@@ -5,27 +5,6 @@
 
 namespace devsim {
 
-const char kUsage[] =
-    "usage: devsim [OPTIONS]\n"
-    "  --bind ADDR          listen on this address literal (127.0.0.1)\n"
-    "  --http-port N        HTTP port; 0 picks a free one (0)\n"
-    "  --port-file FILE     write the HTTP port and a newline to FILE once listening\n"
-    "  --tone HZ            a sine tone (1000)\n"
-    "  --amplitude A        the tone's peak, 0..32767 (16384, about -6 dBFS)\n"
-    "  --ramp               a sawtooth ramp instead of a tone, for end-to-end checks\n"
-    "  --wav FILE           play FILE (PCM 16-bit, 8000 Hz, mono or stereo) in a loop\n"
-    "  --fault FAULT        the next connection's fault, in order of acceptance (repeatable):\n"
-    "                       none close close-after:N stall split:K garbage:G reset-after:N noise\n"
-    "  --default-fault FAULT\n"
-    "                       the fault of every connection after those (none)\n"
-    "  --multicast G:PORT   also send the packets to a group (239.1.2.3:5000, [ff15::1]:5000)\n"
-    "  --mcast-if IFACE     outgoing interface: IPv4 address or name, IPv6 index or name\n"
-    "  --mcast-loop on|off  loop datagrams back to this host (on)\n"
-    "  --mcast-ttl N        TTL or hop limit (1)\n"
-    "  --mcast-size BYTES   cut or zero-pad each datagram to BYTES\n"
-    "  --duration MS        exit after MS milliseconds\n"
-    "  --quiet              print no event lines\n";
-
 namespace {
 
 bool Number(const std::string& text, long min, long max, long* value) {
@@ -42,6 +21,11 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
   bool ramp = false, tone = false;
   MulticastOptions multicast;
   bool have_multicast = false, multicast_detail = false;
+  CameraOptions camera;
+  CameraAnswer reply_defaults;  // what a reply without bytes or delay of its own takes
+  std::vector<std::string> plan;
+  std::string default_answer = "reply";
+  bool have_camera = false, camera_detail = false;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
@@ -54,6 +38,10 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
     }
     if (option == "--ramp") {
       ramp = true;
+      continue;
+    }
+    if (option == "--camera") {
+      have_camera = true;
       continue;
     }
     if (i + 1 >= argc) {
@@ -105,6 +93,34 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
       if (!Number(value, 1, 65507, &n)) return bad();
       multicast.datagram_bytes = static_cast<std::size_t>(n);
       multicast_detail = true;
+    } else if (option.rfind("--camera-", 0) == 0) {
+      camera_detail = true;
+      if (option == "--camera-port") {
+        if (!Number(value, 0, 65535, &n)) return bad();
+        camera.port = static_cast<std::uint16_t>(n);
+      } else if (option == "--camera-plan") {
+        for (std::size_t from = 0;;) {
+          const std::size_t comma = value.find(',', from);
+          plan.push_back(value.substr(from, comma - from));
+          if (comma == std::string::npos) break;
+          from = comma + 1;
+        }
+      } else if (option == "--camera-default") {
+        default_answer = value;
+      } else if (option == "--camera-reply") {
+        const std::optional<std::string> bytes = ParseHexBytes(value);
+        if (!bytes) return bad();
+        reply_defaults.reply = *bytes;
+      } else if (option == "--camera-delay") {
+        if (!Number(value, 0, 600000, &n)) return bad();
+        reply_defaults.delay_ms = static_cast<int>(n);
+      } else if (option == "--camera-refuse-ms") {
+        if (!Number(value, 0, 1L << 30, &n)) return bad();
+        camera.refuse_ms = static_cast<int>(n);
+      } else {
+        *error = "unknown option '" + option + "'";
+        return false;
+      }
     } else if (option == "--duration") {
       if (!Number(value, 0, 1L << 30, &n)) return bad();
       out->duration_ms = static_cast<int>(n);
@@ -129,6 +145,22 @@ bool ParseCommandLine(int argc, char** argv, CommandLine* out, std::string* erro
     out->device.source = ToneSource(tone_hz, static_cast<int>(amplitude));
   }
   if (have_multicast) out->device.multicast = multicast;
+  if (camera_detail && !have_camera) {
+    *error = "--camera-* options need --camera";
+    return false;
+  }
+  if (have_camera) {
+    // Read last, so that --camera-reply and --camera-delay apply wherever they stand.
+    for (const std::string& text : plan) {
+      const std::optional<CameraAnswer> answer = ParseCameraAnswer(text, reply_defaults, error);
+      if (!answer) return false;
+      camera.plan.push_back(*answer);
+    }
+    const std::optional<CameraAnswer> fallback = ParseCameraAnswer(default_answer, reply_defaults, error);
+    if (!fallback) return false;
+    camera.default_answer = *fallback;
+    out->device.camera = camera;
+  }
   return true;
 }
 

@@ -1,6 +1,6 @@
 // The device's HTTP side: request parsing and a table of routes. A route's handler runs on the
 // connection's thread, owns the exchange from the request on, and says how the connection ends.
-// New API paths are added with Router::Add; the server does not change.
+// New API paths are added with Router::Add; the HTTP service does not change.
 #pragma once
 
 #include <functional>
@@ -35,9 +35,6 @@ struct Request {
 bool ParseRequest(const std::string& raw, Request* request);
 // The request line, for the log.
 std::string RequestLine(const std::string& raw);
-
-// How a handler wants its connection to end.
-enum class Ending { kGraceful, kReset, kPeerClosed, kStopped };
 
 struct Exchange {
   Channel& channel;

@@ -19,14 +19,16 @@ void Say(const std::string& line) {
 }
 
 // Written whole under a temporary name and renamed, so a reader never sees half a number.
-bool WritePortFile(const std::string& path, unsigned port, std::string* error) {
+// Line 1: the HTTP port; line 2, with a camera: the camera port.
+bool WritePortFile(const std::string& path, unsigned port, unsigned camera_port, std::string* error) {
   const std::string temp = path + ".tmp" + std::to_string(::getpid());
   std::FILE* f = std::fopen(temp.c_str(), "w");
   if (f == nullptr) {
     *error = temp + ": " + std::strerror(errno);
     return false;
   }
-  const bool written = std::fprintf(f, "%u\n", port) > 0;
+  const bool written =
+      std::fprintf(f, "%u\n", port) > 0 && (camera_port == 0 || std::fprintf(f, "%u\n", camera_port) > 0);
   if (std::fclose(f) != 0 || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
     *error = path + ": " + std::strerror(errno);
     std::remove(temp.c_str());
@@ -64,7 +66,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "devsim: %s\n", error.c_str());
     return 1;
   }
-  if (!command.port_file.empty() && !WritePortFile(command.port_file, device.http_port(), &error)) {
+  if (!command.port_file.empty() && !WritePortFile(command.port_file, device.http_port(), device.camera_port(), &error)) {
     std::fprintf(stderr, "devsim: %s\n", error.c_str());
     return 1;
   }

@@ -59,6 +59,13 @@ std::uint64_t Stats::datagrams_sent() const {
   return datagrams_;
 }
 
+std::vector<std::string> Stats::received_per_connection() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> out;
+  for (const ConnectionInfo& c : connections_) out.push_back(c.received);
+  return out;
+}
+
 bool Stats::WaitForConnections(int n, int timeout_ms) const {
   return Wait(timeout_ms, [&] { return static_cast<int>(connections_.size()) >= n; });
 }
@@ -73,6 +80,19 @@ bool Stats::WaitForOpenConnections(int n, int timeout_ms) const {
 
 bool Stats::WaitForDatagrams(std::uint64_t n, int timeout_ms) const {
   return Wait(timeout_ms, [&] { return datagrams_ >= n; });
+}
+
+bool Stats::WaitForReceived(int number, std::size_t bytes, int timeout_ms) const {
+  return Wait(timeout_ms, [&] {
+    return number >= 1 && number <= static_cast<int>(connections_.size()) &&
+           connections_[number - 1].received.size() >= bytes;
+  });
+}
+
+bool Stats::WaitForReplies(int number, std::uint64_t n, int timeout_ms) const {
+  return Wait(timeout_ms, [&] {
+    return number >= 1 && number <= static_cast<int>(connections_.size()) && connections_[number - 1].replies >= n;
+  });
 }
 
 int Stats::OnAccept(const std::string& peer, const Fault& fault) {
@@ -118,6 +138,18 @@ void Stats::OnClosed(int number) {
 void Stats::OnDatagram() {
   std::lock_guard lock(mutex_);
   ++datagrams_;
+  changed_.notify_all();
+}
+
+void Stats::OnReceived(int number, const std::string& chunk) {
+  std::lock_guard lock(mutex_);
+  connections_[number - 1].received += chunk;
+  changed_.notify_all();
+}
+
+void Stats::OnReply(int number) {
+  std::lock_guard lock(mutex_);
+  ++connections_[number - 1].replies;
   changed_.notify_all();
 }
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,6 +126,7 @@ TEST(DevsimCommand, ExitStatusTellsHowARunEnded) {
       {{"--multicast", "239.1.1.1"}, 2, "GROUP:PORT"},
       {{"--frobnicate", "1"}, 2, "unknown option"},
       {{"--bind", "no-such-address"}, 1, "no-such-address"},
+      {{"--camera", "--camera-plan", "bogus"}, 2, "camera answer 'bogus'"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.args[0] + " " + row.args[1]);
@@ -141,6 +143,66 @@ TEST(DevsimCommand, ExitStatusTellsHowARunEnded) {
       EXPECT_NE(err.find(row.says), std::string::npos) << err;
     }
   }
+}
+
+// The port file's lines as numbers, once the file is there (it appears whole).
+std::vector<unsigned> ReadPorts(const std::string& path, int timeout_ms) {
+  std::vector<unsigned> ports;
+  const Clock::time_point limit = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (ports.empty() && Clock::now() < limit) {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) ports.push_back(static_cast<unsigned>(std::stoul(line)));
+    if (ports.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return ports;
+}
+
+TEST(DevsimCommand, ServesTheCameraAfterItsRefusalAndWritesItsPortOnLineTwo) {
+  char dir[] = "/tmp/devsim-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string port_file = std::string(dir) + "/port";
+  const Clock::time_point spawned = Clock::now();
+  const int refuse_ms = 800;
+  const Process p = Spawn({"--port-file", port_file, "--camera", "--camera-refuse-ms", std::to_string(refuse_ms),
+                           "--camera-plan", "reply:90:41"});
+  ASSERT_GT(p.pid, 0);
+  const std::vector<unsigned> ports = ReadPorts(port_file, 5000);
+  ASSERT_EQ(ports.size(), 2u);
+  const auto camera = static_cast<std::uint16_t>(ports[1]);
+  ASSERT_NE(camera, ports[0]);
+  {
+    Client early(camera);
+    // Started after the spawn, so its refusal lasts at least this long.
+    if (Clock::now() - spawned < std::chrono::milliseconds(refuse_ms)) {
+      EXPECT_FALSE(early.connected());
+    }
+  }
+  std::unique_ptr<Client> client;
+  for (const Clock::time_point limit = Clock::now() + std::chrono::seconds(10); Clock::now() < limit;) {
+    client = std::make_unique<Client>(camera);
+    if (client->connected()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  ASSERT_TRUE(client->connected());
+  ASSERT_TRUE(client->Send(std::string("\x81\x01\x04\x00\x02\xFF", 6)));
+  EXPECT_EQ(client->ReadExactly(2, 3000).data, "\x90\x41");
+  client->Close();
+
+  std::string out;
+  ReadOutput(p.out, &out, "camera 1 closed", 3000);
+  ::kill(p.pid, SIGTERM);
+  ReadOutput(p.out, &out, "", 3000);
+  EXPECT_EQ(Wait(p), 0);
+  std::size_t at = 0;
+  for (const char* line : {"devsim: camera refusing\n", "devsim: camera listening\n",
+                           "devsim: camera 1 from 127.0.0.1:", " (reply:90:41)\n",
+                           "devsim: camera 1 received 81 01 04 00 02 FF\n", "devsim: camera 1 sent 90 41\n",
+                           "devsim: camera 1 closed (by peer)\n"}) {
+    at = out.find(line, at);  // in this order
+    ASSERT_NE(at, std::string::npos) << line << "\nin:\n" << out;
+  }
+  std::remove(port_file.c_str());
+  ::rmdir(dir);
 }
 
 }  // namespace
