@@ -118,7 +118,7 @@ bool Host::Execute(const std::string& line, std::string* error) {
       *error = cmd + " before create";
       return nullptr;
     }
-    const Member* m = automation::FindMember(control_->Dispatch().Members(), name);
+    const Member* m = automation::FindScriptable(control_->Dispatch().Members(), name);
     if (!m) *error = "unknown member " + name;
     return m;
   };

@@ -130,7 +130,20 @@ std::string EscapeBody(const std::string& s) {
 }
 
 namespace {
+
 constexpr automation::HResult kDispE_Overflow = static_cast<automation::HResult>(0x8002000Au);
+
+// The range of each numeric type, as VariantChangeType checks it.
+bool Fits(automation::Type t, std::int64_t n) {
+  switch (t) {
+    case automation::Type::kUI1: return n >= 0 && n <= UINT8_MAX;
+    case automation::Type::kI2: return n >= INT16_MIN && n <= INT16_MAX;
+    case automation::Type::kI4: return n >= INT32_MIN && n <= INT32_MAX;
+    case automation::Type::kUI4: return n >= 0 && n <= UINT32_MAX;
+    default: return false;
+  }
+}
+
 }  // namespace
 
 std::string FormatValue(const automation::Value& v) {
@@ -157,10 +170,11 @@ automation::HResult CoerceWord(const Word& w, automation::Type t, automation::Va
       *out = automation::Value::Bool(n != 0);
       return automation::kS_OK;
     case automation::Type::kUI1:
-    case automation::Type::kI4: {
+    case automation::Type::kI2:
+    case automation::Type::kI4:
+    case automation::Type::kUI4: {
       if (!ParseNumber(w.text, &n)) return automation::kDispE_TypeMismatch;
-      const bool fits = t == automation::Type::kUI1 ? (n >= 0 && n <= 255) : (n >= INT32_MIN && n <= INT32_MAX);
-      if (!fits) return kDispE_Overflow;
+      if (!Fits(t, n)) return kDispE_Overflow;
       *out = automation::Value::Number(t, n);
       return automation::kS_OK;
     }

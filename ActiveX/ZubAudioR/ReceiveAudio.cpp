@@ -1,38 +1,36 @@
 #include "ZubAudioR/ReceiveAudio.h"
 
+#include <cstdio>
+
 #include "audio_common/audio_common.h"
 
 namespace zubr {
 
-using automation::Access;
-using automation::Kind;
 using automation::Member;
 using automation::Param;
 using automation::Type;
-using automation::Value;
 
 namespace {
 
 constexpr Param kSetPasswordParams[] = {{"Password", Type::kText}, {"flag", Type::kUI1}};
 
-enum Dispid : std::int32_t {
-  kPlay = 1, kIP = 2, kPort = 3, kVolume = 4, kDelayTime = 5, kStreamType = 6, kStop = 7,
-  kPassword = 8, kReload = 9, kPeakValue = 10, kLanguage = 11, kSetPassword = 12,
-};
+using C = CReceiveAudio;
+using automation::Method;
+using automation::Property;
 
 constexpr Member kMembers[] = {
-    {kPlay, "Play", Kind::kMethod, Type::kVoid, false, false, {}, "メソッドPlay", 0},
-    {kIP, "IP", Kind::kProperty, Type::kText, true, true, {}, "プロパティIP", 1},
-    {kPort, "Port", Kind::kProperty, Type::kI4, true, true, {}, "プロパティPort", 2},
-    {kVolume, "Volume", Kind::kProperty, Type::kI4, true, true, {}, "プロパティVolume", 3},
-    {kDelayTime, "DelayTime", Kind::kProperty, Type::kI4, true, true, {}, "プロパティDelayTime", 4},
-    {kStreamType, "StreamType", Kind::kProperty, Type::kI4, true, true, {}, "プロパティStreamType", 5},
-    {kStop, "Stop", Kind::kMethod, Type::kVoid, false, false, {}, "メソッドStop", 0},
-    {kPassword, "Password", Kind::kProperty, Type::kText, false, true, {}, "プロパティPassword", 0},
-    {kReload, "Reload", Kind::kMethod, Type::kVoid, false, false, {}, "メソッドReload", 0},
-    {kPeakValue, "PeakValue", Kind::kProperty, Type::kUI1, true, true, {}, nullptr, 0},
-    {kLanguage, "Language", Kind::kProperty, Type::kI4, true, true, {}, nullptr, 0},
-    {kSetPassword, "SetPassword", Kind::kMethod, Type::kVoid, false, false, kSetPasswordParams, nullptr, 0},
+    Method<&C::Play>(1, "Play", {}, "メソッドPlay"),
+    Property<&C::get_IP, &C::put_IP>(2, "IP", "プロパティIP", 1),
+    Property<&C::get_Port, &C::put_Port>(3, "Port", "プロパティPort", 2),
+    Property<&C::get_Volume, &C::put_Volume>(4, "Volume", "プロパティVolume", 3),
+    Property<&C::get_DelayTime, &C::put_DelayTime>(5, "DelayTime", "プロパティDelayTime", 4),
+    Property<&C::get_StreamType, &C::put_StreamType>(6, "StreamType", "プロパティStreamType", 5),
+    Method<&C::Stop>(7, "Stop", {}, "メソッドStop"),
+    Property<nullptr, &C::put_Password>(8, "Password", "プロパティPassword"),
+    Method<&C::Reload>(9, "Reload", {}, "メソッドReload"),
+    Property<&C::get_PeakValue, &C::put_PeakValue>(10, "PeakValue"),
+    Property<&C::get_Language, &C::put_Language>(11, "Language"),
+    Method<&C::SetPassword>(12, "SetPassword", kSetPasswordParams),
 };
 
 }  // namespace
@@ -184,70 +182,18 @@ void CReceiveAudio::OnDestroyWindow() {
 
 std::span<const Member> CReceiveAudio::Members() const { return kMembers; }
 
-HResult CReceiveAudio::Invoke(std::int32_t dispid, Access access, const Value* args, Value* result) {
-  const bool get = access == Access::kGet;
-  const bool put = access == Access::kPut;
-  const bool call = access == Access::kCall;
-  // The getter runs first, then its value is handed back.
-  std::string s;
-  std::int32_t n = 0;
-  auto text = [&](HResult (CReceiveAudio::*getter)(std::string*)) {
-    const HResult hr = (this->*getter)(&s);
-    *result = Value::Text(s);
-    return hr;
-  };
-  auto i4 = [&](HResult (CReceiveAudio::*getter)(std::int32_t*)) {
-    const HResult hr = (this->*getter)(&n);
-    *result = Value::Int(n);
-    return hr;
-  };
-  std::uint8_t b = 0;
-  switch (dispid) {
-    case kPlay: if (call) return Play(); break;
-    case kStop: if (call) return Stop(); break;
-    case kReload: if (call) return Reload(); break;
-    case kSetPassword:
-      if (call) return SetPassword(args[0].text, static_cast<std::uint8_t>(args[1].number));
-      break;
-    case kIP:
-      if (get) return text(&CReceiveAudio::get_IP);
-      if (put) return put_IP(args[0].text);
-      break;
-    case kPort:
-      if (get) return i4(&CReceiveAudio::get_Port);
-      if (put) return put_Port(static_cast<std::int32_t>(args[0].number));
-      break;
-    case kVolume:
-      if (get) return i4(&CReceiveAudio::get_Volume);
-      if (put) return put_Volume(static_cast<std::int32_t>(args[0].number));
-      break;
-    case kDelayTime:
-      if (get) return i4(&CReceiveAudio::get_DelayTime);
-      if (put) return put_DelayTime(static_cast<std::int32_t>(args[0].number));
-      break;
-    case kStreamType:
-      if (get) return i4(&CReceiveAudio::get_StreamType);
-      if (put) return put_StreamType(static_cast<std::int32_t>(args[0].number));
-      break;
-    case kPassword:
-      if (put) return put_Password(args[0].text);
-      break;
-    case kPeakValue:
-      if (get) {
-        const HResult hr = get_PeakValue(&b);
-        *result = Value::Byte(b);
-        return hr;
-      }
-      if (put) return put_PeakValue(static_cast<std::uint8_t>(args[0].number));
-      break;
-    case kLanguage:
-      if (get) return i4(&CReceiveAudio::get_Language);
-      if (put) return put_Language(static_cast<std::int32_t>(args[0].number));
-      break;
-    default:
-      break;
-  }
-  return automation::kDispE_MemberNotFound;
+std::string CReceiveAudio::Summary() const {
+  const ReceiveStats& s = m_stats;
+  char line[512];
+  std::snprintf(line, sizeof line,
+                "workers %u, connections %u (failed %u), requests %u, reads %u (%llu bytes, %u errors), "
+                "peer closes %u, stalls %u, playback resets %u, multicast joins %u, "
+                "packets played %u (discarded %u), delay %u ms",
+                s.worker_starts.load(), s.connects.load(), s.connect_failures.load() + s.tcp_open_failures.load(),
+                s.requests_sent.load(), s.reads.load(), static_cast<unsigned long long>(s.bytes_read.load()),
+                s.read_errors.load(), s.peer_closes.load(), s.stalls.load(), s.playback_resets.load(),
+                s.multicast_joins.load(), s.packets_played.load(), s.packets_discarded.load(), s.delay_ms.load());
+  return line;
 }
 
 }  // namespace zubr

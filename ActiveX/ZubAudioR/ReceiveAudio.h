@@ -58,7 +58,7 @@ struct ReceiveStats {
   std::atomic<std::uint32_t> worker_ends{0};
 };
 
-class CReceiveAudio : public automation::Dispatchable {
+class CReceiveAudio : public automation::Control {
  public:
   CReceiveAudio();
   ~CReceiveAudio() override;
@@ -89,14 +89,12 @@ class CReceiveAudio : public automation::Dispatchable {
   HResult SetPassword(const std::string& password, std::uint8_t flag);
 
   // The control's window, created and destroyed by in-place (de)activation.
-  void OnCreateWindow(plat::WindowHandle window);
-  void OnDestroyWindow();
+  void OnCreateWindow(plat::WindowHandle window) override;
+  void OnDestroyWindow() override;
   plat::WindowHandle Window() const { return m_window; }
 
-  // automation::Dispatchable
   std::span<const automation::Member> Members() const override;
-  HResult Invoke(std::int32_t dispid, automation::Access access, const automation::Value* args,
-                 automation::Value* result) override;
+  std::string Summary() const override;
 
   std::int32_t State() const { return ReceiveState.load(); }
   // The playback state; for tests, once the worker has ended or from the worker's thread.

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "com/control/object.h"
 #include "com/module.h"
 
 namespace com {
@@ -11,7 +12,7 @@ namespace {
 struct ClassFactory {
   IClassFactory IClassFactory_iface;
   LONG ref;
-  CreateInstanceFn create;
+  const ControlClass* cls;
 };
 
 ClassFactory* impl_from_IClassFactory(IClassFactory* iface) {
@@ -48,7 +49,9 @@ HRESULT STDMETHODCALLTYPE Factory_CreateInstance(IClassFactory* iface, IUnknown*
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  return impl_from_IClassFactory(iface)->create(outer, iid, out);
+  const ControlClass& cls = *impl_from_IClassFactory(iface)->cls;
+  if (cls.create_instance != nullptr) return cls.create_instance(outer, iid, out);
+  return CreateControlObject(cls, outer, iid, out);
 }
 
 HRESULT STDMETHODCALLTYPE Factory_LockServer(IClassFactory*, BOOL lock) {
@@ -63,12 +66,12 @@ const IClassFactoryVtbl kClassFactoryVtbl = {
 
 }  // namespace
 
-HRESULT GetClassObject(std::span<const ClassEntry> classes, REFCLSID clsid, REFIID iid, void** out) {
+HRESULT GetClassObject(std::span<const ControlClass* const> classes, REFCLSID clsid, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  for (const ClassEntry& entry : classes) {
-    if (!IsEqualCLSID(clsid, *entry.clsid)) continue;
-    auto* factory = new (std::nothrow) ClassFactory{{&kClassFactoryVtbl}, 1, entry.create};
+  for (const ControlClass* cls : classes) {
+    if (!IsEqualCLSID(clsid, *cls->clsid)) continue;
+    auto* factory = new (std::nothrow) ClassFactory{{&kClassFactoryVtbl}, 1, cls};
     if (factory == nullptr) return E_OUTOFMEMORY;
     ObjectCreated();
     const HRESULT hr = Factory_QueryInterface(&factory->IClassFactory_iface, iid, out);

@@ -266,6 +266,33 @@ void ReleaseConnections(ConnectionPoint& point) {
   }
 }
 
+std::vector<IUnknown*> SnapshotSinks(const ConnectionPoint& point) {
+  std::vector<IUnknown*> sinks;
+  for (IUnknown* sink : point.sinks) {
+    if (sink == nullptr) continue;
+    IUnknown_AddRef(sink);
+    sinks.push_back(sink);
+  }
+  return sinks;
+}
+
+HRESULT RequestEdit(const ConnectionPoint& point, DISPID id) {
+  HRESULT answer = S_OK;
+  for (IUnknown* sink : SnapshotSinks(point)) {
+    if (answer == S_OK && IPropertyNotifySink_OnRequestEdit(reinterpret_cast<IPropertyNotifySink*>(sink), id) == S_FALSE)
+      answer = S_FALSE;
+    IUnknown_Release(sink);
+  }
+  return answer;
+}
+
+void NotifyChanged(const ConnectionPoint& point, DISPID id) {
+  for (IUnknown* sink : SnapshotSinks(point)) {
+    IPropertyNotifySink_OnChanged(reinterpret_cast<IPropertyNotifySink*>(sink), id);
+    IUnknown_Release(sink);
+  }
+}
+
 HRESULT FindConnectionPoint(std::span<ConnectionPoint> points, REFIID iid, IConnectionPoint** out) {
   if (out == nullptr) return E_POINTER;
   for (ConnectionPoint& point : points) {

@@ -6,6 +6,7 @@
 #include "com/win.h"
 
 #include <span>
+#include <vector>
 
 namespace com {
 
@@ -23,6 +24,13 @@ void InitConnectionPoint(ConnectionPoint& point, IUnknown* owner, IConnectionPoi
                          const IID& iid);
 // Releases every sink; called at the owner's end.
 void ReleaseConnections(ConnectionPoint& point);
+
+// The sinks connected now, each AddRef'd (as the point's interface), so a sink that unadvises
+// while it is being called does not pull the others from under the caller.
+std::vector<IUnknown*> SnapshotSinks(const ConnectionPoint& point);
+// IPropertyNotifySink, for a point of that interface: S_FALSE when any sink refuses the edit.
+HRESULT RequestEdit(const ConnectionPoint& point, DISPID id);
+void NotifyChanged(const ConnectionPoint& point, DISPID id);
 
 HRESULT FindConnectionPoint(std::span<ConnectionPoint> points, REFIID iid, IConnectionPoint** out);
 HRESULT EnumConnectionPoints(std::span<ConnectionPoint> points, IEnumConnectionPoints** out);

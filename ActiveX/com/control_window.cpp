@@ -11,25 +11,36 @@ ATOM g_class = 0;
 
 // Passed through CreateWindowExW and kept in the window's extra bytes, so nothing is allocated.
 struct WindowState {
-  WindowDestroyedFn on_destroy;
+  const WindowCallbacks* callbacks;
   void* context;
 };
-constexpr int kFnSlot = 0;
+constexpr int kCallbacksSlot = 0;
 constexpr int kContextSlot = sizeof(LONG_PTR);
+constexpr UINT kQueuedEventsMessage = WM_APP + 1;
+
+const WindowCallbacks* CallbacksOf(HWND window) {
+  return reinterpret_cast<const WindowCallbacks*>(GetWindowLongPtrW(window, kCallbacksSlot));
+}
+void* ContextOf(HWND window) { return reinterpret_cast<void*>(GetWindowLongPtrW(window, kContextSlot)); }
 
 LRESULT CALLBACK ControlWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_NCCREATE: {
       const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
       const auto* state = static_cast<const WindowState*>(create->lpCreateParams);
-      SetWindowLongPtrW(window, kFnSlot, reinterpret_cast<LONG_PTR>(state->on_destroy));
+      SetWindowLongPtrW(window, kCallbacksSlot, reinterpret_cast<LONG_PTR>(state->callbacks));
       SetWindowLongPtrW(window, kContextSlot, reinterpret_cast<LONG_PTR>(state->context));
       break;
     }
     case WM_DESTROY: {
-      auto fn = reinterpret_cast<WindowDestroyedFn>(GetWindowLongPtrW(window, kFnSlot));
-      SetWindowLongPtrW(window, kFnSlot, 0);
-      if (fn != nullptr) fn(reinterpret_cast<void*>(GetWindowLongPtrW(window, kContextSlot)));
+      const WindowCallbacks* callbacks = CallbacksOf(window);
+      SetWindowLongPtrW(window, kCallbacksSlot, 0);
+      if (callbacks != nullptr) callbacks->on_destroy(ContextOf(window));
+      return 0;
+    }
+    case kQueuedEventsMessage: {
+      const WindowCallbacks* callbacks = CallbacksOf(window);
+      if (callbacks != nullptr) callbacks->on_queued_events(ContextOf(window));
       return 0;
     }
     case WM_PAINT: {
@@ -59,13 +70,15 @@ bool RegisterClassOnce() {
 
 }  // namespace
 
-HWND CreateControlWindow(HWND parent, const RECT& position, WindowDestroyedFn on_destroy, void* context) {
+HWND CreateControlWindow(HWND parent, const RECT& position, const WindowCallbacks* callbacks, void* context) {
   if (!RegisterClassOnce()) return nullptr;
-  WindowState state{on_destroy, context};
+  WindowState state{callbacks, context};
   return CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                                 position.left, position.top, position.right - position.left,
                                 position.bottom - position.top, parent, nullptr, ModuleInstance(), &state);
 }
+
+void PostQueuedEventsMessage(HWND window) { PostMessageW(window, kQueuedEventsMessage, 0, 0); }
 
 void UnregisterControlWindowClass() {
   if (g_class != 0) UnregisterClassW(kClassName, ModuleInstance());

@@ -23,9 +23,17 @@ HRESULT ValueToVariant(const Value& value, VARIANT* out) {
       V_VT(out) = VT_UI1;
       V_UI1(out) = static_cast<BYTE>(value.number);
       return S_OK;
+    case Type::kI2:
+      V_VT(out) = VT_I2;
+      V_I2(out) = static_cast<SHORT>(value.number);
+      return S_OK;
     case Type::kI4:
       V_VT(out) = VT_I4;
       V_I4(out) = static_cast<LONG>(value.number);
+      return S_OK;
+    case Type::kUI4:
+      V_VT(out) = VT_UI4;
+      V_UI4(out) = static_cast<ULONG>(value.number);
       return S_OK;
     case Type::kText:
       V_BSTR(out) = BstrFromAnsi(value.text);
@@ -42,7 +50,9 @@ Value ValueFromVariant(Type type, const VARIANT& v) {
   switch (type) {
     case Type::kBool: return Value::Bool(V_BOOL(&v) != VARIANT_FALSE);
     case Type::kUI1: return Value::Byte(V_UI1(&v));
+    case Type::kI2: return Value::Short(V_I2(&v));
     case Type::kI4: return Value::Int(V_I4(&v));
+    case Type::kUI4: return Value::Unsigned(V_UI4(&v));
     case Type::kText: return Value::Text(AnsiFromBstr(V_BSTR(&v)));
     case Type::kVoid: break;
   }
@@ -195,7 +205,9 @@ HRESULT LoadFromStream(automation::Dispatchable& control, IStream* stream) {
       LONG number = 0;
       hr = ReadBytes(stream, &number, sizeof number);
       if (FAILED(hr)) return hr;
-      value = Value::Number(m->type, number);
+      // Every number is stored in 32 bits; an unsigned one reads back unsigned.
+      value = Value::Number(m->type, m->type == Type::kUI4 ? static_cast<std::int64_t>(static_cast<ULONG>(number))
+                                                           : static_cast<std::int64_t>(number));
     }
     values.push_back(std::move(value));
   }

@@ -52,6 +52,11 @@ int NetCleanup();
 
 int LastNetError();
 
+// gethostname: this machine's name, NUL-terminated, into name (size bytes). Returns 0, or
+// kSocketError with kWsaEFAULT when it does not fit; kHostNameBytes always suffices.
+inline constexpr int kHostNameBytes = 256;
+int GetHostName(char* name, int size);
+
 // getaddrinfo. host may be null (with passive: the wildcard address). Returns 0 or a WinSock
 // code (kWsaHOST_NOT_FOUND, ...); out is filled in the resolver's order.
 int Resolve(const char* host, const char* service, const ResolveHints& hints,

@@ -47,6 +47,31 @@ TEST(HostScript, Numbers) {
   }
 }
 
+// Each numeric type takes exactly its own range, as a page's value coerced to it would.
+TEST(HostScript, CoercesNumbersWithinEachTypesRange) {
+  using automation::Type;
+  struct Row {
+    Type type;
+    const char* text;
+    bool fits;
+  };
+  const Row rows[] = {
+      {Type::kUI1, "255", true},         {Type::kUI1, "256", false},        {Type::kUI1, "-1", false},
+      {Type::kI2, "-32768", true},       {Type::kI2, "32767", true},        {Type::kI2, "32768", false},
+      {Type::kI4, "-0x80000000", true},  {Type::kI4, "0x80000000", false},
+      {Type::kUI4, "0xFFFFFFFF", true},  {Type::kUI4, "0x100000000", false}, {Type::kUI4, "-1", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    automation::Value v;
+    const automation::HResult hr = axhost::CoerceWord(axhost::Word{false, row.text}, row.type, &v);
+    EXPECT_EQ(hr == automation::kS_OK, row.fits);
+    if (row.fits) {
+      EXPECT_EQ(v.type, row.type);
+    }
+  }
+}
+
 TEST(HostScript, EscapesOnlyQuotesBackslashesAndControls) {
   EXPECT_EQ(axhost::Quote("a\"b\\c\n\r\t\x01\x7f\xe3\x81\x82"), "\"a\\\"b\\\\c\\n\\r\\t\\x01\\x7F\xe3\x81\x82\"");
 }

@@ -207,6 +207,26 @@ TEST_P(EventSelectTest, SelectedSocketCannotBeMadeBlocking) {
   EXPECT_EQ(plat::SocketSetNonBlocking(client_.get(), false), 0);
 }
 
+// A connect made with a time limit of its own (non-blocking, waited on) and then used as a
+// plain blocking stream: the receive time-out counts in milliseconds and ends in WSAETIMEDOUT.
+TEST_P(EventSelectTest, StreamBackToBlockingWaitsForItsReceiveTimeOut) {
+  ASSERT_NO_FATAL_FAILURE(ConnectPair());
+  ASSERT_EQ(plat::EventSelect(client_.get(), nullptr, 0), 0);
+  ASSERT_EQ(plat::SocketSetNonBlocking(client_.get(), false), 0);
+  ASSERT_EQ(plat::SetRecvTimeout(client_.get(), 300), 0);
+  char buf[8];
+  const std::uint32_t start = plat::TickMs();
+  EXPECT_EQ(plat::SocketRecv(client_.get(), buf, sizeof buf), plat::kSocketError);
+  const std::uint32_t spent = plat::TickMs() - start;
+  EXPECT_EQ(plat::LastNetError(), plat::kWsaETIMEDOUT);
+  EXPECT_GE(spent, 250u);
+  EXPECT_LT(spent, kEventBoundMs);
+  // Still usable after the time-out, and blocking: the data sent later is waited for.
+  ASSERT_EQ(plat::SocketSend(server_.get(), "ok", 2), 2);
+  EXPECT_EQ(plat::SocketRecv(client_.get(), buf, sizeof buf), 2);
+  EXPECT_EQ(std::string(buf, 2), "ok");
+}
+
 TEST_P(EventSelectTest, DatagramReadIsReportedWhileQueued) {
   plat::SockAddr to, from_where;
   SocketGuard rx(BoundSocket(GetParam(), SockType::kDgram, &to));

@@ -25,6 +25,27 @@ TEST(NetStartupTest, GrantsVersionTwoTwo) {
   EXPECT_EQ(plat::NetCleanup(), 0);
 }
 
+// The camera control asks for 2.0 and keeps the library only when 2.0 is what it gets.
+TEST(NetStartupTest, GrantsVersionTwoZeroWhenAskedForIt) {
+  std::uint16_t granted = 0;
+  ASSERT_EQ(plat::NetStartup(0x0002, &granted), 0);
+  EXPECT_EQ(granted, 0x0002);
+  EXPECT_EQ(plat::NetCleanup(), 0);
+}
+
+TEST_F(AddressTest, HostNameFitsItsRoomAndAShortBufferFails) {
+  char name[plat::kHostNameBytes];
+  std::memset(name, 'x', sizeof name);
+  ASSERT_EQ(plat::GetHostName(name, sizeof name), 0) << plat::LastNetError();
+  const void* end = std::memchr(name, '\0', sizeof name);
+  ASSERT_NE(end, nullptr);
+  EXPECT_GT(static_cast<const char*>(end) - name, 0);
+  // Too small for any name and its terminator: glibc's ENAMETOOLONG is WinSock's WSAEFAULT.
+  char tiny[1];
+  EXPECT_EQ(plat::GetHostName(tiny, sizeof tiny), plat::kSocketError);
+  EXPECT_EQ(plat::LastNetError(), plat::kWsaEFAULT);
+}
+
 TEST_F(AddressTest, ParseIPv4GivesNetworkOrder) {
   const std::uint32_t a = plat::ParseIPv4("1.2.3.4");
   unsigned char bytes[4];

@@ -1,5 +1,5 @@
-// Loads ZubAudioR.dll from the test's own directory and reaches its exports directly, as COM
-// would after registration.
+// Loads a control DLL (ZubAudioR.dll, or the kit's KitTest.dll) from the test's own directory and
+// reaches its exports directly, as COM would after registration.
 #pragma once
 
 #include <winsock2.h>
@@ -10,14 +10,15 @@
 
 namespace comtest {
 
-std::wstring DllPath();
+// A DLL beside the test; ZubAudioR.dll without a name.
+std::wstring DllPath(const wchar_t* name = L"ZubAudioR.dll");
 
-class ZubAudioRDll {
+class ControlDll {
  public:
-  ZubAudioRDll();
-  ~ZubAudioRDll();
-  ZubAudioRDll(const ZubAudioRDll&) = delete;
-  ZubAudioRDll& operator=(const ZubAudioRDll&) = delete;
+  ControlDll(const wchar_t* name, const CLSID& clsid);
+  ~ControlDll();
+  ControlDll(const ControlDll&) = delete;
+  ControlDll& operator=(const ControlDll&) = delete;
 
   bool Loaded() const { return module_ != nullptr; }
   HMODULE Module() const { return module_; }
@@ -29,6 +30,12 @@ class ZubAudioRDll {
 
  private:
   HMODULE module_;
+  CLSID clsid_;
+};
+
+class ZubAudioRDll : public ControlDll {
+ public:
+  ZubAudioRDll();
 };
 
 }  // namespace comtest

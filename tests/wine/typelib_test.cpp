@@ -49,6 +49,7 @@ struct Expected {
 std::vector<Expected> ExpectedFunctions(std::span<const Member> members) {
   std::vector<Expected> out;
   for (const Member& m : members) {
+    if (m.flags & automation::kHidden) continue;  // persisted only: not in the type library
     if (m.kind == Kind::kMethod) {
       Expected e{&m, INVOKE_FUNC, {}};
       for (const automation::Param& p : m.params) e.params.push_back(com::VariantTypeOf(p.type));

@@ -415,6 +415,16 @@ int NetCleanup() {
 
 int LastNetError() { return t_last_error; }
 
+int GetHostName(char* name, int size) {
+  if (name == nullptr || size <= 0) return Fail(kWsaEFAULT);
+  // glibc truncates a name that does not fit and says ENAMETOOLONG; WinSock says WSAEFAULT.
+  if (gethostname(name, static_cast<std::size_t>(size)) != 0) {
+    return Fail(errno == ENAMETOOLONG ? kWsaEFAULT : WsaFromErrno(errno));
+  }
+  if (std::memchr(name, '\0', static_cast<std::size_t>(size)) == nullptr) return Fail(kWsaEFAULT);
+  return 0;
+}
+
 int Resolve(const char* host, const char* service, const ResolveHints& hints,
             std::vector<AddrInfo>* out) {
   if (out == nullptr) return t_last_error = kWsaEFAULT;

@@ -138,6 +138,11 @@ int NetCleanup() {
 
 int LastNetError() { return WSAGetLastError(); }
 
+int GetHostName(char* name, int size) {
+  if (name == nullptr || size <= 0) return Fail(WSAEFAULT);
+  return Check(gethostname(name, size));
+}
+
 namespace {
 
 // A numeric service above 65535: WinSock refuses it, wine's (glibc's) getaddrinfo takes it

@@ -54,7 +54,9 @@ bool ToVariant(const Value& value, VARIANT* v) {
   switch (value.type) {
     case Type::kBool: V_BOOL(v) = value.number ? VARIANT_TRUE : VARIANT_FALSE; break;
     case Type::kUI1: V_UI1(v) = static_cast<BYTE>(value.number); break;
+    case Type::kI2: V_I2(v) = static_cast<SHORT>(value.number); break;
     case Type::kI4: V_I4(v) = static_cast<LONG>(value.number); break;
+    case Type::kUI4: V_UI4(v) = static_cast<ULONG>(value.number); break;
     case Type::kText:
       V_BSTR(v) = BstrFromAnsi(value.text);
       if (V_BSTR(v) == nullptr) return false;
@@ -69,8 +71,9 @@ Value FromVariant(VARIANT& v) {
   switch (V_VT(&v)) {
     case VT_BOOL: return Value::Bool(V_BOOL(&v) != VARIANT_FALSE);
     case VT_UI1: return Value::Byte(V_UI1(&v));
-    case VT_I2: return Value::Int(V_I2(&v));
+    case VT_I2: return Value::Short(V_I2(&v));
     case VT_I4: return Value::Int(V_I4(&v));
+    case VT_UI4: return Value::Unsigned(V_UI4(&v));
     case VT_BSTR: return Value::Text(AnsiFromBstr(V_BSTR(&v)));
     default: break;
   }
@@ -86,6 +89,20 @@ template <class I>
 void ReleaseAndNull(I*& p) {
   if (p != nullptr) p->Release();
   p = nullptr;
+}
+
+// A page parameter as a value of the type asked for. The 16-bit and unsigned numbers are read as
+// text and converted as the browser's bag converts them, with its range checks.
+HResult CoerceParam(const axhost::Word& word, Type type, Value* out) {
+  if (type != Type::kI2 && type != Type::kUI4) return axhost::CoerceWord(word, type, out);
+  VARIANT v;
+  VariantInit(&v);
+  V_VT(&v) = VT_BSTR;
+  V_BSTR(&v) = BstrFromAnsi(word.text);
+  const HRESULT hr = VariantChangeType(&v, &v, 0, com::VariantTypeOf(type));
+  if (SUCCEEDED(hr)) *out = type == Type::kI2 ? Value::Short(V_I2(&v)) : Value::Unsigned(V_UI4(&v));
+  VariantClear(&v);
+  return hr;
 }
 
 // The page's parameters as the browser hands them to a control: looked up by name regardless of
@@ -113,7 +130,7 @@ class PageBag final : public IPropertyBag {
     const Type type = want == VT_EMPTY ? Type::kText : com::TypeOfVariant(want);
     if (type == Type::kVoid) return DISP_E_TYPEMISMATCH;
     Value value;
-    const HResult hr = axhost::CoerceWord(*found, type, &value);
+    const HResult hr = CoerceParam(*found, type, &value);
     if (hr != automation::kS_OK) return hr;
     return ToVariant(value, v) ? S_OK : E_OUTOFMEMORY;
   }
@@ -232,7 +249,8 @@ std::unique_ptr<ComControl> ComControl::Create(const std::string& progid, std::s
 
 // Reads the default interface from the control's class information. A dual interface is called
 // through its vtable as the type library lays it out, so a method's own HRESULT (S_FALSE
-// included) reaches the script as it does in the native host.
+// included) reaches the script as it does in the native host; a dispinterface has no vtable and
+// is called through IDispatch::Invoke.
 bool ComControl::Describe(std::string* error) {
   IProvideClassInfo* provide = nullptr;
   ITypeInfo* klass = nullptr;
@@ -265,7 +283,7 @@ bool ComControl::Describe(std::string* error) {
   // The dispatch view of a dual interface leads to its vtable view.
   TYPEATTR* ia = nullptr;
   iface->GetTypeAttr(&ia);
-  if (ia->typekind == TKIND_DISPATCH) {
+  if (ia->typekind == TKIND_DISPATCH && (ia->wTypeFlags & TYPEFLAG_FDUAL)) {
     HREFTYPE ref = 0;
     ITypeInfo* vt = nullptr;
     if (SUCCEEDED(iface->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) &&
@@ -276,70 +294,116 @@ bool ComControl::Describe(std::string* error) {
       iface->GetTypeAttr(&ia);
     }
   }
-  if (ia->typekind != TKIND_INTERFACE ||
-      FAILED(unknown_->QueryInterface(ia->guid, reinterpret_cast<void**>(&vtable_)))) {
+  const bool dual = ia->typekind == TKIND_INTERFACE;
+  if ((!dual && ia->typekind != TKIND_DISPATCH) ||
+      (dual && FAILED(unknown_->QueryInterface(ia->guid, reinterpret_cast<void**>(&vtable_))))) {
     iface->ReleaseTypeAttr(ia);
     iface->Release();
-    *error = "the control's default interface is not dual";
+    *error = "the control's default interface is neither dual nor a dispinterface";
     return false;
   }
   for (UINT i = 0; i < ia->cFuncs; ++i) {
     FUNCDESC* fd = nullptr;
     if (FAILED(iface->GetFuncDesc(i, &fd))) continue;
-    Described d{fd->memid, Access::kCall, fd->oVft, {}, Type::kVoid};
-    d.access = fd->invkind == INVOKE_PROPERTYGET ? Access::kGet
-               : fd->invkind == INVOKE_FUNC      ? Access::kCall
-                                                 : Access::kPut;
-    for (SHORT p = 0; p < fd->cParams; ++p) {
-      const ELEMDESC& e = fd->lprgelemdescParam[p];
-      if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL)
-        d.out = com::TypeOfVariant(e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt : e.tdesc.vt);
-      else
-        d.in.push_back(com::TypeOfVariant(e.tdesc.vt));
-    }
-    BSTR names[16] = {};
-    UINT count = 0;
-    iface->GetNames(fd->memid, names, 16, &count);
-    const std::string name = count > 0 ? Utf8(std::wstring(names[0], SysStringLen(names[0]))) : "";
-    std::vector<automation::Param> params;
-    if (d.access == Access::kCall) {
-      for (std::size_t p = 0; p < d.in.size(); ++p) {
-        names_.push_back(p + 1 < count ? Utf8(std::wstring(names[p + 1], SysStringLen(names[p + 1]))) : "arg");
-        params.push_back({names_.back().c_str(), d.in[p]});
+    // A dispinterface may list what IDispatch brings; scripts never call those.
+    if (!(fd->wFuncFlags & FUNCFLAG_FRESTRICTED)) {
+      Described d{fd->memid, Access::kCall, dual ? fd->oVft : kNoVtable, {}, Type::kVoid};
+      d.access = fd->invkind == INVOKE_PROPERTYGET ? Access::kGet
+                 : fd->invkind == INVOKE_FUNC      ? Access::kCall
+                                                   : Access::kPut;
+      // A dispinterface method returns its value itself; a dual one through [out, retval].
+      const VARTYPE returned = fd->elemdescFunc.tdesc.vt;
+      if (returned != VT_HRESULT && returned != VT_VOID) d.out = com::TypeOfVariant(returned);
+      for (SHORT p = 0; p < fd->cParams; ++p) {
+        const ELEMDESC& e = fd->lprgelemdescParam[p];
+        if (e.paramdesc.wParamFlags & PARAMFLAG_FRETVAL)
+          d.out = com::TypeOfVariant(e.tdesc.vt == VT_PTR ? e.tdesc.lptdesc->vt : e.tdesc.vt);
+        else
+          d.in.push_back(com::TypeOfVariant(e.tdesc.vt));
       }
+      BSTR names[16] = {};
+      UINT count = 0;
+      iface->GetNames(fd->memid, names, 16, &count);
+      std::vector<std::string> texts;
+      for (UINT n = 0; n < count; ++n) {
+        texts.push_back(Utf8(std::wstring(names[n], SysStringLen(names[n]))));
+        SysFreeString(names[n]);
+      }
+      if (!texts.empty()) Add(d, texts[0], std::vector<std::string>(texts.begin() + 1, texts.end()));
     }
-    for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
-    calls_.push_back(d);
     iface->ReleaseFuncDesc(fd);
-
-    automation::Member* m = nullptr;
-    for (auto& existing : members_)
-      if (existing.dispid == d.dispid) m = &existing;
-    if (m == nullptr) {
-      names_.push_back(name);
-      members_.push_back(automation::Member{d.dispid, names_.back().c_str(), automation::Kind::kMethod, Type::kVoid,
-                                            false, false, {}, nullptr, 0});
-      m = &members_.back();
-    }
-    if (d.access == Access::kCall) {
-      params_.push_back(std::move(params));
-      m->kind = automation::Kind::kMethod;
-      m->type = d.out;
-      m->params = params_.back();
-    } else {
-      m->kind = automation::Kind::kProperty;
-      if (d.access == Access::kGet) {
-        m->get = true;
-        m->type = d.out;
-      } else {
-        m->put = true;
-        if (!d.in.empty()) m->type = d.in[0];
-      }
-    }
+  }
+  // A dispinterface's properties: each one a get and, unless read-only, a put.
+  for (UINT i = 0; !dual && i < ia->cVars; ++i) {
+    VARDESC* vd = nullptr;
+    if (FAILED(iface->GetVarDesc(i, &vd))) continue;
+    BSTR name = nullptr;
+    UINT count = 0;
+    iface->GetNames(vd->memid, &name, 1, &count);
+    const std::string text = count > 0 ? Utf8(std::wstring(name, SysStringLen(name))) : "";
+    SysFreeString(name);
+    const Type type = com::TypeOfVariant(vd->elemdescVar.tdesc.vt);
+    Add(Described{vd->memid, Access::kGet, kNoVtable, {}, type}, text, {});
+    if (!(vd->wVarFlags & VARFLAG_FREADONLY)) Add(Described{vd->memid, Access::kPut, kNoVtable, {type}, Type::kVoid}, text, {});
+    iface->ReleaseVarDesc(vd);
   }
   iface->ReleaseTypeAttr(ia);
   vtable_info_ = iface;
   return true;
+}
+
+namespace {
+// The host reaches the control through ComControl::Invoke; the table only says what exists.
+// Its script words are read as the host reads a long and narrowed here to the 16-bit or
+// unsigned type, with the range check a page's script engine makes.
+Type ScriptType(Type t) { return t == Type::kI2 || t == Type::kUI4 ? Type::kI4 : t; }
+
+// v is left empty on failure.
+HResult ArgVariant(const Value& value, Type type, VARIANT* v) {
+  Value typed = value;
+  typed.type = ScriptType(type);
+  if (!ToVariant(typed, v)) return static_cast<HResult>(E_OUTOFMEMORY);
+  if (typed.type == type) return automation::kS_OK;
+  const HRESULT hr = VariantChangeType(v, v, 0, com::VariantTypeOf(type));
+  if (FAILED(hr)) VariantClear(v);
+  return hr;
+}
+
+HResult Present(automation::Dispatchable&, const Value*, Value*) { return automation::kE_NotImpl; }
+}  // namespace
+
+void ComControl::Add(const Described& d, const std::string& name, const std::vector<std::string>& param_names) {
+  calls_.push_back(d);
+  automation::Member* m = nullptr;
+  for (auto& existing : members_)
+    if (existing.dispid == d.dispid) m = &existing;
+  if (m == nullptr) {
+    names_.push_back(name);
+    members_.push_back(automation::Member{d.dispid, names_.back().c_str(), automation::Kind::kMethod, Type::kVoid,
+                                          nullptr, nullptr, nullptr, {}, nullptr, 0});
+    m = &members_.back();
+  }
+  if (d.access == Access::kCall) {
+    std::vector<automation::Param> params;
+    for (std::size_t p = 0; p < d.in.size(); ++p) {
+      names_.push_back(p < param_names.size() ? param_names[p] : "arg");
+      params.push_back({names_.back().c_str(), ScriptType(d.in[p])});
+    }
+    params_.push_back(std::move(params));
+    m->kind = automation::Kind::kMethod;
+    m->type = ScriptType(d.out);
+    m->call = &Present;
+    m->params = params_.back();
+  } else {
+    m->kind = automation::Kind::kProperty;
+    if (d.access == Access::kGet) {
+      m->get = &Present;
+      m->type = ScriptType(d.out);
+    } else {
+      m->put = &Present;
+      if (!d.in.empty()) m->type = ScriptType(d.in[0]);
+    }
+  }
 }
 
 void ComControl::ConnectEvents() {
@@ -428,9 +492,51 @@ HResult ComControl::Invoke(std::int32_t dispid, Access access, const Value* args
   for (const auto& c : calls_)
     if (c.dispid == dispid && c.access == access) d = &c;
   if (d == nullptr) return automation::kDispE_MemberNotFound;
+  return d->vtable_offset == kNoVtable ? InvokeByDispatch(*d, args, result) : InvokeByVtable(*d, args, result);
+}
 
+// As a page's script engine calls a dispinterface: arguments last first, a put's value named
+// DISPID_PROPERTYPUT, a failing call's code in the exception information.
+HResult ComControl::InvokeByDispatch(const Described& d, const Value* args, Value* result) {
+  std::vector<VARIANT> in(d.in.size());
+  HResult hr = automation::kS_OK;
+  std::size_t made = 0;
+  for (; made < d.in.size(); ++made) {
+    hr = ArgVariant(args[made], d.in[made], &in[d.in.size() - 1 - made]);
+    if (hr != automation::kS_OK) break;
+  }
+  if (hr == automation::kS_OK) {
+    DISPID named = DISPID_PROPERTYPUT;
+    const bool put = d.access == Access::kPut;
+    DISPPARAMS params = {in.empty() ? nullptr : in.data(), put ? &named : nullptr, static_cast<UINT>(in.size()),
+                         put ? 1u : 0u};
+    const WORD flags = d.access == Access::kGet ? DISPATCH_PROPERTYGET : put ? DISPATCH_PROPERTYPUT : DISPATCH_METHOD;
+    VARIANT out;
+    VariantInit(&out);
+    EXCEPINFO excep = {};
+    UINT arg_err = 0;
+    hr = dispatch_->Invoke(d.dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, put ? nullptr : &out, &excep,
+                           &arg_err);
+    if (hr == DISP_E_EXCEPTION) hr = excep.scode != 0 ? excep.scode : static_cast<HResult>(E_FAIL);
+    if (SUCCEEDED(hr) && d.out != Type::kVoid && result != nullptr) {
+      if (V_VT(&out) == com::VariantTypeOf(d.out) ||
+          SUCCEEDED(VariantChangeType(&out, &out, 0, com::VariantTypeOf(d.out))))
+        *result = FromVariant(out);
+      else
+        hr = static_cast<HResult>(DISP_E_TYPEMISMATCH);
+    }
+    VariantClear(&out);
+    SysFreeString(excep.bstrSource);
+    SysFreeString(excep.bstrDescription);
+    SysFreeString(excep.bstrHelpFile);
+  }
+  for (std::size_t i = 0; i < made; ++i) VariantClear(&in[d.in.size() - 1 - i]);
+  return hr;
+}
+
+HResult ComControl::InvokeByVtable(const Described& d, const Value* args, Value* result) {
   constexpr std::size_t kMax = 8;
-  const std::size_t n = d->in.size() + (d->out != Type::kVoid ? 1 : 0);
+  const std::size_t n = d.in.size() + (d.out != Type::kVoid ? 1 : 0);
   if (n > kMax) return automation::kE_NotImpl;
   VARIANT in[kMax];
   VARIANT out_store;
@@ -440,51 +546,32 @@ HResult ComControl::Invoke(std::int32_t dispid, Access access, const Value* args
   VariantInit(&out_store);
   HResult hr = automation::kS_OK;
   std::size_t made = 0;
-  for (; made < d->in.size(); ++made) {
-    Value v = args[made];
-    v.type = d->in[made];
-    if (!ToVariant(v, &in[made])) {
-      hr = static_cast<HResult>(E_OUTOFMEMORY);
-      break;
-    }
+  for (; made < d.in.size(); ++made) {
+    hr = ArgVariant(args[made], d.in[made], &in[made]);
+    if (hr != automation::kS_OK) break;
     pointers[made] = &in[made];
     types[made] = V_VT(&in[made]);
   }
-  if (hr == automation::kS_OK && d->out != Type::kVoid) {
-    const VARTYPE vt = com::VariantTypeOf(d->out);
+  if (hr == automation::kS_OK && d.out != Type::kVoid) {
+    // The callee writes through the reference into out_store, whatever the type's size.
+    const VARTYPE vt = com::VariantTypeOf(d.out);
     V_VT(&out_store) = vt;
     V_VT(&out_ref) = static_cast<VARTYPE>(VT_BYREF | vt);
-    switch (d->out) {
-      case Type::kBool: V_BOOLREF(&out_ref) = &V_BOOL(&out_store); break;
-      case Type::kUI1: V_UI1REF(&out_ref) = &V_UI1(&out_store); break;
-      case Type::kI4: V_I4REF(&out_ref) = &V_I4(&out_store); break;
-      case Type::kText:
-        V_BSTR(&out_store) = nullptr;
-        V_BSTRREF(&out_ref) = &V_BSTR(&out_store);
-        break;
-      case Type::kVoid: break;
-    }
+    V_BYREF(&out_ref) = &V_NONE(&out_store);
+    if (d.out == Type::kText) V_BSTR(&out_store) = nullptr;
     pointers[made] = &out_ref;
     types[made] = V_VT(&out_ref);
   }
   if (hr == automation::kS_OK) {
     VARIANT returned;
     VariantInit(&returned);
-    const HRESULT call = DispCallFunc(vtable_, d->vtable_offset, CC_STDCALL, VT_ERROR, static_cast<UINT>(n), types,
+    const HRESULT call = DispCallFunc(vtable_, d.vtable_offset, CC_STDCALL, VT_ERROR, static_cast<UINT>(n), types,
                                       pointers, &returned);
     hr = FAILED(call) ? call : V_ERROR(&returned);
-    if (SUCCEEDED(hr) && d->out != Type::kVoid && result != nullptr) {
-      switch (d->out) {
-        case Type::kBool: *result = Value::Bool(V_BOOL(&out_store) != VARIANT_FALSE); break;
-        case Type::kUI1: *result = Value::Byte(V_UI1(&out_store)); break;
-        case Type::kI4: *result = Value::Int(V_I4(&out_store)); break;
-        case Type::kText: *result = Value::Text(AnsiFromBstr(V_BSTR(&out_store))); break;
-        case Type::kVoid: break;
-      }
-    }
+    if (SUCCEEDED(hr) && d.out != Type::kVoid && result != nullptr) *result = FromVariant(out_store);
   }
   for (std::size_t i = 0; i < made; ++i) VariantClear(&in[i]);
-  if (d->out == Type::kText) SysFreeString(V_BSTR(&out_store));
+  if (d.out == Type::kText) SysFreeString(V_BSTR(&out_store));
   return hr;
 }
 

@@ -39,14 +39,18 @@ class ComControl final : public axhost::HostedControl, public automation::Dispat
 
  private:
   ComControl() = default;
+  struct Described;
   bool Describe(std::string* error);
+  void Add(const Described& d, const std::string& name, const std::vector<std::string>& param_names);
   void ConnectEvents();
+  automation::HResult InvokeByDispatch(const Described& d, const automation::Value* args, automation::Value* result);
+  automation::HResult InvokeByVtable(const Described& d, const automation::Value* args, automation::Value* result);
 
   IUnknown* unknown_ = nullptr;
   IOleObject* ole_ = nullptr;
   IDispatch* dispatch_ = nullptr;
-  ITypeInfo* vtable_info_ = nullptr;  // the dual interface's own view: vtable offsets
-  IUnknown* vtable_ = nullptr;        // the dual interface itself
+  ITypeInfo* vtable_info_ = nullptr;  // the default interface's description
+  IUnknown* vtable_ = nullptr;        // a dual interface itself; null for a dispinterface
   std::unique_ptr<comtest::ContainerWindow> frame_;  // the control's parent
   std::unique_ptr<comtest::Site> site_;
   EventSink* sink_ = nullptr;
@@ -54,6 +58,7 @@ class ComControl final : public axhost::HostedControl, public automation::Dispat
   DWORD cookie_ = 0;
   bool active_ = false;
 
+  static constexpr short kNoVtable = -1;  // reached through IDispatch::Invoke
   struct Described {
     std::int32_t dispid;
     automation::Access access;
