@@ -45,4 +45,15 @@ struct ControlClass {
   CreateInstanceFn create_instance = nullptr;  // set only for a class that is no control
 };
 
+// The status of a windowed control that draws its content itself and wants its client site
+// before anything else (131473): recompose on resize, cannot link inside, inside-out, activate
+// when visible, set client site first.
+inline constexpr DWORD kWindowedControlMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE |
+                                                    OLEMISC_INSIDEOUT | OLEMISC_ACTIVATEWHENVISIBLE |
+                                                    OLEMISC_SETCLIENTSITEFIRST;
+static_assert(kWindowedControlMiscStatus == 131473);
+
+// A descriptor's create for a control class C.
+template <class C> std::unique_ptr<automation::Control> MakeControl() { return std::make_unique<C>(); }
+
 }  // namespace com

@@ -2,10 +2,7 @@
 // its IDL's order and writes no function of its own.
 //
 //   const IReceiveAudioVtbl kVtbl = {
-//       com::dual::QueryInterface<IReceiveAudio>, com::dual::AddRef<IReceiveAudio>,
-//       com::dual::Release<IReceiveAudio>, com::dual::GetTypeInfoCount<IReceiveAudio>,
-//       com::dual::GetTypeInfo<IReceiveAudio>, com::dual::GetIDsOfNames<IReceiveAudio>,
-//       com::dual::Invoke<IReceiveAudio>,
+//       ZUB_DUAL_IDISPATCH_ENTRIES(IReceiveAudio),
 //       com::dual::Call<IReceiveAudio, 1>,                          // HRESULT Play()
 //       com::dual::Get<IReceiveAudio, 2, Type::kText>,              // [propget] IP(BSTR*)
 //       com::dual::Put<IReceiveAudio, 2, Type::kText>,              // [propput] IP(BSTR)
@@ -129,3 +126,9 @@ HRESULT STDMETHODCALLTYPE CallResult(I* iface, C<In>... args, C<R>* out) {
 }
 
 }  // namespace com::dual
+
+// The seven IUnknown and IDispatch entries that open every dual interface's vtable.
+#define ZUB_DUAL_IDISPATCH_ENTRIES(I)                                                     \
+  com::dual::QueryInterface<I>, com::dual::AddRef<I>, com::dual::Release<I>,              \
+      com::dual::GetTypeInfoCount<I>, com::dual::GetTypeInfo<I>, com::dual::GetIDsOfNames<I>, \
+      com::dual::Invoke<I>

@@ -14,13 +14,7 @@ namespace dual = com::dual;
 using I = ICamCtl;
 
 const ICamCtlVtbl kCamCtlVtbl = {
-    dual::QueryInterface<I>,
-    dual::AddRef<I>,
-    dual::Release<I>,
-    dual::GetTypeInfoCount<I>,
-    dual::GetTypeInfo<I>,
-    dual::GetIDsOfNames<I>,
-    dual::Invoke<I>,
+    ZUB_DUAL_IDISPATCH_ENTRIES(I),
     dual::Put<I, DISPID_ENABLED, Type::kBool>,  // Enabled
     dual::Get<I, DISPID_ENABLED, Type::kBool>,
     dual::Get<I, 1, Type::kI4>,                 // Port
@@ -31,12 +25,6 @@ const ICamCtlVtbl kCamCtlVtbl = {
     dual::Get<I, 4, Type::kUI4>,                // MyIP
     dual::Put<I, 4, Type::kUI4>,
 };
-
-constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
-static_assert(kMiscStatus == 131473, "as registered");
-
-std::unique_ptr<automation::Control> MakeCamCtl() { return std::make_unique<orucam::CCamCtl>(); }
 
 const com::ControlClass kCamCtlClass = {
     .clsid = &CLSID_CamCtl,
@@ -49,7 +37,7 @@ const com::ControlClass kCamCtlClass = {
     .kind = com::InterfaceKind::kDual,
     .dual_vtbl = &kCamCtlVtbl,
     .events_iid = &DIID__ICamCtlEvents,
-    .misc_status = kMiscStatus,
+    .misc_status = com::kWindowedControlMiscStatus,
     .appid = L"{9C7EA1DF-31A4-48B4-AC7B-88E8E9FC3BDE}",
     .appid_name = L"Oru_cam",
     .appid_module_key = L"Oru_cam.DLL",
@@ -57,7 +45,7 @@ const com::ControlClass kCamCtlClass = {
     .class_key_rewritten = true,
     .toolbox_bitmap = 102,
     .property_pages = {},
-    .create = &MakeCamCtl,
+    .create = &com::MakeControl<orucam::CCamCtl>,
 };
 
 const com::ControlClass* const kClasses[] = {&kCamCtlClass};

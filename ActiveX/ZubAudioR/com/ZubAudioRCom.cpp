@@ -14,13 +14,7 @@ namespace dual = com::dual;
 using I = IReceiveAudio;
 
 const IReceiveAudioVtbl kReceiveAudioVtbl = {
-    dual::QueryInterface<I>,
-    dual::AddRef<I>,
-    dual::Release<I>,
-    dual::GetTypeInfoCount<I>,
-    dual::GetTypeInfo<I>,
-    dual::GetIDsOfNames<I>,
-    dual::Invoke<I>,
+    ZUB_DUAL_IDISPATCH_ENTRIES(I),
     dual::Call<I, 1>,                      // Play
     dual::Get<I, 2, Type::kText>,          // IP
     dual::Put<I, 2, Type::kText>,
@@ -42,12 +36,6 @@ const IReceiveAudioVtbl kReceiveAudioVtbl = {
     dual::Call<I, 12, Type::kText, Type::kUI1>,  // SetPassword
 };
 
-constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE | OLEMISC_INSIDEOUT |
-                              OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST;
-static_assert(kMiscStatus == 131473, "as registered");
-
-std::unique_ptr<automation::Control> MakeReceiveAudio() { return std::make_unique<zubr::CReceiveAudio>(); }
-
 const com::ControlClass kReceiveAudioClass = {
     .clsid = &CLSID_ReceiveAudio,
     .progid = L"Zu_R_Audio.ReceiveAudio.1",
@@ -59,7 +47,7 @@ const com::ControlClass kReceiveAudioClass = {
     .kind = com::InterfaceKind::kDual,
     .dual_vtbl = &kReceiveAudioVtbl,
     .events_iid = &DIID__IReceiveAudioEvents,
-    .misc_status = kMiscStatus,
+    .misc_status = com::kWindowedControlMiscStatus,
     .appid = L"{53420B31-8377-4198-9C6A-1FD03C884A5F}",
     .appid_name = L"Zub_R_Audio",
     .appid_module_key = L"Zu_R_Audio.DLL",
@@ -67,7 +55,7 @@ const com::ControlClass kReceiveAudioClass = {
     .class_key_rewritten = false,
     .toolbox_bitmap = 102,
     .property_pages = {},
-    .create = &MakeReceiveAudio,
+    .create = &com::MakeControl<zubr::CReceiveAudio>,
 };
 
 const com::ControlClass* const kClasses[] = {&kReceiveAudioClass};

@@ -70,8 +70,6 @@ std::span<const automation::EventMember> KitTestControl::Events() const { return
 
 namespace {
 
-std::unique_ptr<automation::Control> MakeKitTest() { return std::make_unique<kittest::KitTestControl>(); }
-
 const com::ControlClass kKitTestClass = {
     .clsid = &CLSID_KitTest,
     .progid = L"ZubKit.KitTest.1",
@@ -92,7 +90,7 @@ const com::ControlClass kKitTestClass = {
     .class_key_rewritten = true,
     .toolbox_bitmap = 0,
     .property_pages = {},
-    .create = &MakeKitTest,
+    .create = &com::MakeControl<kittest::KitTestControl>,
 };
 
 using automation::Type;
@@ -100,13 +98,7 @@ namespace dual = com::dual;
 using I = IKitDual;
 
 const IKitDualVtbl kKitDualVtbl = {
-    dual::QueryInterface<I>,
-    dual::AddRef<I>,
-    dual::Release<I>,
-    dual::GetTypeInfoCount<I>,
-    dual::GetTypeInfo<I>,
-    dual::GetIDsOfNames<I>,
-    dual::Invoke<I>,
+    ZUB_DUAL_IDISPATCH_ENTRIES(I),
     dual::Get<I, kittest::kLevel, Type::kI2>,
     dual::Put<I, kittest::kLevel, Type::kI2>,
     dual::Get<I, kittest::kFlag, Type::kBool>,
@@ -139,7 +131,7 @@ const com::ControlClass kKitDualClass = {
     .class_key_rewritten = false,
     .toolbox_bitmap = 0,
     .property_pages = {},
-    .create = &MakeKitTest,
+    .create = &com::MakeControl<kittest::KitTestControl>,
 };
 
 const com::ControlClass* const kClasses[] = {&kKitTestClass, &kKitDualClass};
