@@ -18,6 +18,8 @@ namespace {
 
 constexpr std::uint16_t kNetVersion = 0x0002;  // 2.0
 constexpr std::uint32_t kNotDotted = 0xFFFFFFFFu;
+// The most late input one command throws away before it sends.
+constexpr std::size_t kMaxDiscardBytes = 64 * 1024;
 
 constexpr Param kSendCmdParams[] = {{"cmd", Type::kText}, {"ack", Type::kUI1}};
 
@@ -209,12 +211,16 @@ bool CCamCtl::OpenConnection() {
 bool CCamCtl::DiscardWaitingInput() {
   if (plat::SocketSetNonBlocking(m_socket, true) != 0) return false;
   std::uint8_t scrap[kMaxReplyBytes];
-  int n;
-  while ((n = plat::SocketRecv(m_socket, scrap, sizeof scrap)) > 0) {
-    m_stats.discarded_bytes += static_cast<unsigned>(n);
+  int n = 0;
+  std::size_t discarded = 0;
+  // A peer that never stops sending must not hold the page here: past the bound, what is left
+  // is taken as this command's reply.
+  while (discarded < kMaxDiscardBytes && (n = plat::SocketRecv(m_socket, scrap, sizeof scrap)) > 0) {
+    discarded += static_cast<std::size_t>(n);
   }
-  // Only "nothing more yet" leaves the connection usable; 0 is the camera's close.
-  const bool alive = n < 0 && plat::LastNetError() == plat::kWsaEWOULDBLOCK;
+  m_stats.discarded_bytes += discarded;
+  // Only "nothing more yet" (or the bound) leaves the connection usable; 0 is the camera's close.
+  const bool alive = discarded >= kMaxDiscardBytes || (n < 0 && plat::LastNetError() == plat::kWsaEWOULDBLOCK);
   return plat::SocketSetNonBlocking(m_socket, false) == 0 && alive;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
 
 #include "fixture.h"
@@ -185,6 +186,56 @@ TEST(CameraClosedBetweenCommands, CloseWaitingBeforeACommandMakesItReconnect) {
   }
   EXPECT_TRUE(thread.Join(kDevsimBoundMs));
   EXPECT_EQ(camera.accepted.load(), 2);
+  plat::SocketClose(camera.listener);
+  plat::NetCleanup();
+}
+
+// A camera of the test's own that answers the first command, then sends without end.
+struct AnswerThenFlood {
+  plat::Socket listener = plat::kInvalidSocket;
+  plat::Event flooding{true, false};
+
+  static unsigned Run(void* arg) {
+    auto* self = static_cast<AnswerThenFlood*>(arg);
+    const plat::Socket c = plat::SocketAccept(self->listener, nullptr);
+    if (c == plat::kInvalidSocket) return 1;
+    char buf[64];
+    const unsigned char reply = 0x90;
+    if (plat::SocketRecv(c, buf, sizeof buf) > 0) plat::SocketSend(c, &reply, 1);
+    unsigned char noise[4096];
+    std::memset(noise, 0x41, sizeof noise);
+    self->flooding.Set();
+    while (plat::SocketSend(c, noise, sizeof noise) > 0) {
+    }
+    plat::SocketClose(c);
+    return 0;
+  }
+};
+
+// Late input is thrown away before a command, but only up to a bound: a camera that never stops
+// sending cannot hold the page, and what it sends then counts as the reply.
+TEST(CameraFlood, EndlessLateInputDoesNotHoldTheCommand) {
+  std::uint16_t granted = 0;
+  ASSERT_EQ(plat::NetStartup(0x0202, &granted), 0);
+  AnswerThenFlood camera;
+  camera.listener = plat::SocketCreate(plat::Family::kInet, plat::SockType::kStream, 0);
+  plat::SockAddr where;
+  ASSERT_EQ(plat::SocketBind(camera.listener, plat::MakeIPv4Address(plat::ParseIPv4("127.0.0.1"), 0)), 0);
+  ASSERT_EQ(plat::SocketGetName(camera.listener, &where), 0);
+  ASSERT_EQ(plat::SocketListen(camera.listener, 4), 0);
+  plat::Thread thread;
+  ASSERT_TRUE(thread.Start(&AnswerThenFlood::Run, &camera));
+  {
+    orucam::CCamCtl control;
+    control.put_IP("127.0.0.1");
+    control.put_Port(where.Port());
+    EXPECT_EQ(SendCmd(control, "01", 0x90), kAckMatched);
+    ASSERT_EQ(plat::WaitForEvent(&camera.flooding, kDevsimBoundMs), 0u);
+    EXPECT_EQ(SendCmd(control, "02", 0x90), kAckDiffers);  // the flood's 0x41
+    EXPECT_TRUE(control.Connected());
+    EXPECT_GT(control.Stats().discarded_bytes, 0u);
+  }
+  EXPECT_TRUE(thread.Join(kDevsimBoundMs));  // the control's close ends the flood
   plat::SocketClose(camera.listener);
   plat::NetCleanup();
 }

@@ -1,4 +1,4 @@
-// The resources that registration and containers read from ZubAudioR.dll: the project name
+// The resources that registration and containers read from each control DLL: the project name
 // (string 100), the toolbox bitmap (102) and the self-registering version block.
 #include <gtest/gtest.h>
 
@@ -9,23 +9,37 @@
 
 namespace {
 
-TEST(ResourcesTest, ProjectNameAndToolboxBitmap) {
-  comtest::ZubAudioRDll dll;
-  ASSERT_TRUE(dll.Loaded());
+struct Resources {
+  const char* test_name;
+  const wchar_t* dll;
+  const wchar_t* project;  // string 100, the AppID key's name
+};
+
+const Resources kDlls[] = {
+    {"ZubAudioR", L"ZubAudioR.dll", L"Zub_R_Audio"},
+    {"Oru_cam", L"Oru_cam.dll", L"Oru_cam"},
+};
+
+class ResourcesTest : public testing::TestWithParam<Resources> {};
+
+TEST_P(ResourcesTest, ProjectNameAndToolboxBitmap) {
+  HMODULE module = LoadLibraryW(comtest::DllPath(GetParam().dll).c_str());
+  ASSERT_NE(module, nullptr);
   wchar_t text[64] = {};
-  ASSERT_GT(LoadStringW(dll.Module(), 100, text, 64), 0);
-  EXPECT_EQ(std::wstring(text), L"Zub_R_Audio");
-  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(dll.Module(), MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
+  ASSERT_GT(LoadStringW(module, 100, text, 64), 0);
+  EXPECT_EQ(std::wstring(text), GetParam().project);
+  HBITMAP bitmap = static_cast<HBITMAP>(LoadImageW(module, MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
   ASSERT_NE(bitmap, nullptr);
   BITMAP info = {};
   ASSERT_EQ(GetObjectW(bitmap, sizeof info, &info), static_cast<int>(sizeof info));
   EXPECT_EQ(info.bmWidth, 16);
   EXPECT_EQ(info.bmHeight, 16);
   DeleteObject(bitmap);
+  FreeLibrary(module);
 }
 
-TEST(ResourcesTest, VersionBlockIsJapaneseUnicodeAndSelfRegistering) {
-  const std::wstring path = comtest::DllPath();
+TEST_P(ResourcesTest, VersionBlockIsJapaneseUnicodeAndSelfRegistering) {
+  const std::wstring path = comtest::DllPath(GetParam().dll);
   DWORD ignored = 0;
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
   ASSERT_GT(size, 0u);
@@ -40,5 +54,8 @@ TEST(ResourcesTest, VersionBlockIsJapaneseUnicodeAndSelfRegistering) {
   void* value = nullptr;
   EXPECT_TRUE(VerQueryValueW(block.data(), L"\\StringFileInfo\\041104b0\\OLESelfRegister", &value, &length));
 }
+
+INSTANTIATE_TEST_SUITE_P(Dlls, ResourcesTest, testing::ValuesIn(kDlls),
+                         [](const testing::TestParamInfo<Resources>& info) { return std::string(info.param.test_name); });
 
 }  // namespace

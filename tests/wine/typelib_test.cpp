@@ -1,15 +1,20 @@
-// The type library inside ZubAudioR.dll against the control's member table: the same members in
-// the same order, with the same names, DISPIDs, kinds, types and help strings. With
-// ZUB_TYPELIB_DLL32 set, the library checked is that DLL's instead: the 32-bit DLL cannot run here,
-// but its type library can be read (it is data) and must say the same for 32-bit Windows.
+// The type library inside each control DLL against the control's member table: the same members
+// in the same order, with the same names, DISPIDs, kinds, types and help strings. With
+// ZUB_TYPELIB_DIR32 set (a directory), the libraries checked are those of the DLLs of the same
+// names there instead: the 32-bit DLLs cannot run here, but their type libraries can be read
+// (they are data) and must say the same for 32-bit Windows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "Oru_cam.h"
+#include "Oru_cam/CamCtl.h"
 #include "ZubAudioR.h"
-#include "com/variant_type.h"
 #include "ZubAudioR/ReceiveAudio.h"
+#include "com/variant_type.h"
 #include "dll_loader.h"
 
 namespace {
@@ -62,15 +67,43 @@ std::vector<Expected> ExpectedFunctions(std::span<const Member> members) {
   return out;
 }
 
+// What one DLL's library must hold besides its member table.
+struct Library {
+  const char* test_name;
+  const wchar_t* dll;
+  const GUID* libid;
+  const char* name;
+  const char* help;
+  struct Type {
+    const GUID* guid;
+    const char* name;
+    const char* help;
+  } dual, events, coclass;
+  std::unique_ptr<automation::Control> (*make)();  // a control, for its member table
+};
+
+const Library kLibraries[] = {
+    {"ZubAudioR", L"ZubAudioR.dll", &LIBID_Zu_R_AudioLib, "Zu_R_AudioLib", "Zu_R_Audio 1.0 タイプ ライブラリ",
+     {&IID_IReceiveAudio, "IReceiveAudio", "IReceiveAudio インターフェイス"},
+     {&DIID__IReceiveAudioEvents, "_IReceiveAudioEvents", "_IReceiveAudioEvents インターフェイス"},
+     {&CLSID_ReceiveAudio, "ReceiveAudio", "ReceiveAudio Class"},
+     [] { return std::unique_ptr<automation::Control>(new zubr::CReceiveAudio); }},
+    {"Oru_cam", L"Oru_cam.dll", &LIBID_Oru_camLib, "Oru_camLib", "Oru_cam 1.0 タイプ ライブラリ",
+     {&IID_ICamCtl, "ICamCtl", "ICamCtl インターフェイス"},
+     {&DIID__ICamCtlEvents, "_ICamCtlEvents", "_ICamCtlEvents インターフェイス"},
+     {&CLSID_CamCtl, "CamCtl", "CamCtl Class"},
+     [] { return std::unique_ptr<automation::Control>(new orucam::CCamCtl); }},
+};
+
 // The DLL whose type library is checked, and the system it must be built for.
-std::wstring CheckedDll() {
-  wchar_t path[MAX_PATH];
-  const DWORD n = GetEnvironmentVariableW(L"ZUB_TYPELIB_DLL32", path, MAX_PATH);
-  return n > 0 && n < MAX_PATH ? std::wstring(path, n) : comtest::DllPath();
+std::wstring CheckedDll(const Library& library) {
+  wchar_t dir[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableW(L"ZUB_TYPELIB_DIR32", dir, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(dir, n) + L"\\" + library.dll : comtest::DllPath(library.dll);
 }
 
 SYSKIND CheckedSystem() {
-  return GetEnvironmentVariableW(L"ZUB_TYPELIB_DLL32", nullptr, 0) > 0 ? SYS_WIN32
+  return GetEnvironmentVariableW(L"ZUB_TYPELIB_DIR32", nullptr, 0) > 0 ? SYS_WIN32
          : sizeof(void*) == 8                                        ? SYS_WIN64
                                                                       : SYS_WIN32;
 }
@@ -80,10 +113,10 @@ VARTYPE VtOfDesc(const TYPEDESC& d) {
   return d.vt;
 }
 
-class TypeLibTest : public testing::Test {
+class TypeLibTest : public testing::TestWithParam<Library> {
  protected:
   void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(CheckedDll().c_str(), REGKIND_NONE, &lib_));
+    ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(CheckedDll(GetParam()).c_str(), REGKIND_NONE, &lib_));
   }
   void TearDown() override {
     if (lib_ != nullptr) lib_->Release();
@@ -106,45 +139,40 @@ void ExpectJapaneseCodePage() {
   ASSERT_EQ(GetACP(), 932u) << "run under LC_ALL=ja_JP.UTF-8: the help strings are CP932";
 }
 
-TEST_F(TypeLibTest, LibraryAndTypesCarryTheirIdentityAndHelp) {
+TEST_P(TypeLibTest, LibraryAndTypesCarryTheirIdentityAndHelp) {
   ExpectJapaneseCodePage();
+  const Library& library = GetParam();
   TLIBATTR* attr = nullptr;
   ASSERT_HRESULT_SUCCEEDED(lib_->GetLibAttr(&attr));
-  EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_Zu_R_AudioLib));
+  EXPECT_TRUE(IsEqualGUID(attr->guid, *library.libid));
   EXPECT_EQ(attr->wMajorVerNum, 1);
   EXPECT_EQ(attr->wMinorVerNum, 0);
   EXPECT_EQ(attr->syskind, CheckedSystem());
   lib_->ReleaseTLibAttr(attr);
   BSTR name = nullptr, help = nullptr;
   ASSERT_HRESULT_SUCCEEDED(lib_->GetDocumentation(-1, &name, &help, nullptr, nullptr));
-  EXPECT_EQ(Utf8(TakeBstr(name)), "Zu_R_AudioLib");
-  EXPECT_EQ(Utf8(TakeBstr(help)), "Zu_R_Audio 1.0 タイプ ライブラリ");
+  EXPECT_EQ(Utf8(TakeBstr(name)), library.name);
+  EXPECT_EQ(Utf8(TakeBstr(help)), library.help);
 
   struct Row {
-    const GUID* guid;
-    const char* name;
+    const Library::Type& type;
     TYPEKIND kind;
     WORD flags;
-    const char* help;
   } const rows[] = {
-      {&IID_IReceiveAudio, "IReceiveAudio", TKIND_DISPATCH,
-       TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE,
-       "IReceiveAudio インターフェイス"},
-      {&DIID__IReceiveAudioEvents, "_IReceiveAudioEvents", TKIND_DISPATCH, 0,
-       "_IReceiveAudioEvents インターフェイス"},
-      {&CLSID_ReceiveAudio, "ReceiveAudio", TKIND_COCLASS, TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL,
-       "ReceiveAudio Class"},
+      {library.dual, TKIND_DISPATCH, TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE},
+      {library.events, TKIND_DISPATCH, 0},
+      {library.coclass, TKIND_COCLASS, TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL},
   };
   for (const Row& row : rows) {
-    SCOPED_TRACE(row.name);
-    ITypeInfo* info = Info(*row.guid);
+    SCOPED_TRACE(row.type.name);
+    ITypeInfo* info = Info(*row.type.guid);
     ASSERT_NE(info, nullptr);
     TYPEATTR* ta = nullptr;
     ASSERT_HRESULT_SUCCEEDED(info->GetTypeAttr(&ta));
     EXPECT_EQ(ta->typekind, row.kind);
     EXPECT_EQ(ta->wTypeFlags & row.flags, row.flags);
     // The events interface declares nothing; all it may list is what IDispatch brings.
-    for (UINT f = 0; row.guid == &DIID__IReceiveAudioEvents && f < ta->cFuncs; ++f) {
+    for (UINT f = 0; &row.type == &library.events && f < ta->cFuncs; ++f) {
       FUNCDESC* fd = nullptr;
       ASSERT_HRESULT_SUCCEEDED(info->GetFuncDesc(f, &fd));
       BSTR fname = nullptr;
@@ -159,21 +187,22 @@ TEST_F(TypeLibTest, LibraryAndTypesCarryTheirIdentityAndHelp) {
     info->ReleaseTypeAttr(ta);
     BSTR type_name = nullptr;
     ASSERT_HRESULT_SUCCEEDED(info->GetDocumentation(MEMBERID_NIL, &type_name, nullptr, nullptr, nullptr));
-    EXPECT_EQ(Utf8(TakeBstr(type_name)), row.name);
-    EXPECT_EQ(Utf8(HelpString(info, MEMBERID_NIL)), row.help);
+    EXPECT_EQ(Utf8(TakeBstr(type_name)), row.type.name);
+    EXPECT_EQ(Utf8(HelpString(info, MEMBERID_NIL)), row.type.help);
     info->Release();
   }
 }
 
-TEST_F(TypeLibTest, ClassImplementsTheInterfaceAndSourcesTheEvents) {
-  ITypeInfo* info = Info(CLSID_ReceiveAudio);
+TEST_P(TypeLibTest, ClassImplementsTheInterfaceAndSourcesTheEvents) {
+  const Library& library = GetParam();
+  ITypeInfo* info = Info(*library.coclass.guid);
   ASSERT_NE(info, nullptr);
   struct Row {
     const GUID* guid;
     int flags;
   } const rows[] = {
-      {&IID_IReceiveAudio, IMPLTYPEFLAG_FDEFAULT},
-      {&DIID__IReceiveAudioEvents, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE},
+      {library.dual.guid, IMPLTYPEFLAG_FDEFAULT},
+      {library.events.guid, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE},
   };
   for (UINT i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(i);
@@ -193,13 +222,14 @@ TEST_F(TypeLibTest, ClassImplementsTheInterfaceAndSourcesTheEvents) {
   info->Release();
 }
 
-// The vtable side of the dual interface lists exactly the table's members, in its order.
-TEST_F(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
+// The vtable side of the dual interface lists exactly the table's scriptable members, in its
+// order; a property's get and put may come in either order, as the IDL declares them.
+TEST_P(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
   ExpectJapaneseCodePage();
-  zubr::CReceiveAudio control;
-  const std::vector<Expected> expected = ExpectedFunctions(control.Members());
+  const std::unique_ptr<automation::Control> control = GetParam().make();
+  const std::vector<Expected> expected = ExpectedFunctions(control->Members());
 
-  ITypeInfo* dispatch = Info(IID_IReceiveAudio);
+  ITypeInfo* dispatch = Info(*GetParam().dual.guid);
   ASSERT_NE(dispatch, nullptr);
   HREFTYPE ref = 0;
   ITypeInfo* info = nullptr;
@@ -213,13 +243,22 @@ TEST_F(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
   ASSERT_EQ(ta->cFuncs, expected.size());
   info->ReleaseTypeAttr(ta);
 
+  std::vector<bool> seen(expected.size());
+  std::vector<MEMBERID> member_order;  // each member's DISPID where the library first lists it
   for (UINT i = 0; i < expected.size(); ++i) {
-    const Expected& e = expected[i];
-    SCOPED_TRACE(testing::Message() << e.member->name << " (function " << i << ")");
     FUNCDESC* fd = nullptr;
     ASSERT_HRESULT_SUCCEEDED(info->GetFuncDesc(i, &fd));
-    EXPECT_EQ(fd->memid, e.member->dispid);
-    EXPECT_EQ(fd->invkind, e.kind);
+    const auto match = std::find_if(expected.begin(), expected.end(), [&](const Expected& e) {
+      return e.member->dispid == fd->memid && e.kind == fd->invkind;
+    });
+    ASSERT_NE(match, expected.end()) << "function " << i << ": DISPID " << fd->memid << ", kind " << fd->invkind
+                                     << " is not in the member table";
+    const Expected& e = *match;
+    SCOPED_TRACE(testing::Message() << e.member->name << " (function " << i << ")");
+    const std::size_t at = static_cast<std::size_t>(match - expected.begin());
+    EXPECT_FALSE(seen[at]) << "listed twice";
+    seen[at] = true;
+    if (member_order.empty() || member_order.back() != fd->memid) member_order.push_back(fd->memid);
     EXPECT_EQ(fd->elemdescFunc.tdesc.vt, VT_HRESULT);
     ASSERT_EQ(static_cast<std::size_t>(fd->cParams), e.params.size());
     for (SHORT p = 0; p < fd->cParams; ++p) {
@@ -245,7 +284,23 @@ TEST_F(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
     EXPECT_EQ(HelpString(info, fd->memid), Wide(e.member->help));
     info->ReleaseFuncDesc(fd);
   }
+  std::vector<MEMBERID> table_order;
+  for (const Expected& e : expected) {
+    if (table_order.empty() || table_order.back() != e.member->dispid) table_order.push_back(e.member->dispid);
+  }
+  EXPECT_EQ(member_order, table_order);
+  // The persisted-only rows are no names a script could use.
+  for (const automation::Member& m : control->Members()) {
+    if (!(m.flags & automation::kHidden)) continue;
+    std::wstring hidden = Wide(m.name);
+    LPOLESTR names[] = {hidden.data()};
+    MEMBERID id = 0;
+    EXPECT_EQ(info->GetIDsOfNames(names, 1, &id), DISP_E_UNKNOWNNAME) << m.name;
+  }
   info->Release();
 }
+
+INSTANTIATE_TEST_SUITE_P(Dlls, TypeLibTest, testing::ValuesIn(kLibraries),
+                         [](const testing::TestParamInfo<Library>& info) { return std::string(info.param.test_name); });
 
 }  // namespace

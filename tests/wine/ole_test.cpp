@@ -1,13 +1,15 @@
-// In-place activation of the receive control in a recording container, and its stream
+// In-place activation of each control in a recording container, and the receive control's stream
 // persistence. The container's window is a plain top-level window (wine's null display).
 #include <gtest/gtest.h>
 
 #include <ocidl.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "ZubAudioR.h"
+#include "control_classes.h"
 #include "dll_loader.h"
 
 namespace {
@@ -76,15 +78,18 @@ class Site : public IOleClientSite, public IOleInPlaceSite {
   HWND window_;
 };
 
-class OleTest : public testing::Test {
+// A control of one DLL in the recording container; Class() names it.
+class OleFixture : public testing::Test {
  protected:
+  virtual const comtest::ControlClass& Class() const = 0;
   void SetUp() override {
     ASSERT_HRESULT_SUCCEEDED(OleInitialize(nullptr));
-    ASSERT_TRUE(dll_.Loaded());
+    dll_ = std::make_unique<comtest::ControlDll>(Class().dll, *Class().clsid);
+    ASSERT_TRUE(dll_->Loaded());
     parent_ = CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0,
                               300, 200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(parent_, nullptr);
-    ASSERT_HRESULT_SUCCEEDED(dll_.Create(IID_IOleObject, reinterpret_cast<void**>(&object_)));
+    ASSERT_HRESULT_SUCCEEDED(dll_->Create(IID_IOleObject, reinterpret_cast<void**>(&object_)));
     site_ = new Site(parent_);
   }
   void TearDown() override {
@@ -110,13 +115,23 @@ class OleTest : public testing::Test {
     return window;
   }
 
-  comtest::ZubAudioRDll dll_;
+  std::unique_ptr<comtest::ControlDll> dll_;
   HWND parent_ = nullptr;
   IOleObject* object_ = nullptr;
   Site* site_ = nullptr;
 };
 
-TEST_F(OleTest, ActivationAsksTheSiteInOrderAndCreatesTheChildWindow) {
+class OleTest : public OleFixture, public testing::WithParamInterface<comtest::ControlClass> {
+ protected:
+  const comtest::ControlClass& Class() const override { return GetParam(); }
+};
+
+class ReceiveOleTest : public OleFixture {
+ protected:
+  const comtest::ControlClass& Class() const override { return comtest::kReceiveAudio; }
+};
+
+TEST_P(OleTest, ActivationAsksTheSiteInOrderAndCreatesTheChildWindow) {
   HWND window = Activate();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(site_->calls, (std::vector<std::string>{"CanInPlaceActivate", "OnInPlaceActivate", "GetWindow",
@@ -143,17 +158,17 @@ TEST_F(OleTest, ActivationAsksTheSiteInOrderAndCreatesTheChildWindow) {
   ASSERT_HRESULT_SUCCEEDED(object_->SetClientSite(nullptr));
 }
 
-TEST_F(OleTest, ReleasingAnActiveControlDestroysItsWindow) {
+TEST_P(OleTest, ReleasingAnActiveControlDestroysItsWindow) {
   HWND window = Activate();
   ASSERT_NE(window, nullptr);
   object_->Release();
   object_ = nullptr;
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(site_->calls.back(), "OnInPlaceDeactivate");
-  EXPECT_EQ(dll_.CanUnloadNow(), S_OK);
+  EXPECT_EQ(dll_->CanUnloadNow(), S_OK);
 }
 
-TEST_F(OleTest, TheContainerDestroyingItsWindowTakesTheControlsWindow) {
+TEST_P(OleTest, TheContainerDestroyingItsWindowTakesTheControlsWindow) {
   HWND window = Activate();
   ASSERT_NE(window, nullptr);
   DestroyWindow(parent_);
@@ -167,13 +182,13 @@ TEST_F(OleTest, TheContainerDestroyingItsWindowTakesTheControlsWindow) {
   ASSERT_HRESULT_SUCCEEDED(object_->SetClientSite(nullptr));
 }
 
-TEST_F(OleTest, MiscStatusAsRegistered) {
+TEST_P(OleTest, MiscStatusAsRegistered) {
   DWORD status = 0;
   ASSERT_HRESULT_SUCCEEDED(object_->GetMiscStatus(DVASPECT_CONTENT, &status));
   EXPECT_EQ(status, 131473u);
 }
 
-TEST_F(OleTest, StreamKeepsThePersistedPropertiesOnly) {
+TEST_F(ReceiveOleTest, StreamKeepsThePersistedPropertiesOnly) {
   IReceiveAudio* control = nullptr;
   ASSERT_HRESULT_SUCCEEDED(object_->QueryInterface(IID_IReceiveAudio, reinterpret_cast<void**>(&control)));
   BSTR ip = SysAllocString(L"10.1.2.3");
@@ -198,7 +213,7 @@ TEST_F(OleTest, StreamKeepsThePersistedPropertiesOnly) {
   control->Release();
 
   IReceiveAudio* copy = nullptr;
-  ASSERT_HRESULT_SUCCEEDED(dll_.Create(IID_IReceiveAudio, reinterpret_cast<void**>(&copy)));
+  ASSERT_HRESULT_SUCCEEDED(dll_->Create(IID_IReceiveAudio, reinterpret_cast<void**>(&copy)));
   ASSERT_HRESULT_SUCCEEDED(copy->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)));
   LARGE_INTEGER zero = {};
   ASSERT_HRESULT_SUCCEEDED(stream->Seek(zero, STREAM_SEEK_SET, nullptr));
@@ -225,5 +240,10 @@ TEST_F(OleTest, StreamKeepsThePersistedPropertiesOnly) {
   persist->Release();
   copy->Release();
 }
+
+INSTANTIATE_TEST_SUITE_P(Dlls, OleTest, testing::ValuesIn(comtest::ControlClasses()),
+                         [](const testing::TestParamInfo<comtest::ControlClass>& info) {
+                           return std::string(info.param.name);
+                         });
 
 }  // namespace
