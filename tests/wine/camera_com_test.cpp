@@ -4,7 +4,7 @@
 // object safety, activation, the ATL host and unloading are checked for every control in
 // controls_test.cpp and ole_test.cpp; the type library in typelib_test.cpp.)
 //
-// scripts/wine-com-test starts the devices and exports their camera ports: ZUB_DEVSIM_CAMERA_PORT
+// tests/wine/run-com-tests starts the devices and exports their camera ports: ZUB_DEVSIM_CAMERA_PORT
 // answers every command with 0x90, ZUB_DEVSIM_CLOSED_CAMERA_PORT refuses every connect. The
 // control looks up this PC's own name when it is created, so the script runs this suite in a
 // network namespace of its own, where only /etc/hosts can answer.
@@ -56,8 +56,14 @@ VARIANT Text(const wchar_t* s) {
 
 // A value with its type, as text: "I4 8080", "BSTR 10.1.2.3", "BOOL true".
 std::wstring Show(const VARIANT& v) {
-  if (v.vt == VT_BOOL) return v.boolVal == VARIANT_TRUE ? L"BOOL true" : v.boolVal == VARIANT_FALSE ? L"BOOL false" : L"BOOL other";
-  const wchar_t* type = v.vt == VT_I4 ? L"I4" : v.vt == VT_UI4 ? L"UI4" : v.vt == VT_UI1 ? L"UI1" : v.vt == VT_BSTR ? L"BSTR" : nullptr;
+  if (v.vt == VT_BOOL) {
+    return v.boolVal == VARIANT_TRUE ? L"BOOL true" : v.boolVal == VARIANT_FALSE ? L"BOOL false" : L"BOOL other";
+  }
+  const wchar_t* type = v.vt == VT_I4    ? L"I4"
+                        : v.vt == VT_UI4 ? L"UI4"
+                        : v.vt == VT_UI1 ? L"UI1"
+                        : v.vt == VT_BSTR ? L"BSTR"
+                                          : nullptr;
   if (type == nullptr) return L"VT " + std::to_wstring(v.vt);
   VARIANT t;
   VariantInit(&t);
@@ -292,7 +298,7 @@ void PointAt(ICamCtl* control, int port) {
 // The camera answers 0x90: ret 0 when ack is 0x90, 1 otherwise, whichever way the call comes.
 TEST_F(CamCtlTest, SendCmdComparesTheRepliesFirstByteThroughBothRoutes) {
   const int port = comtest::DevsimPort("ZUB_DEVSIM_CAMERA_PORT");
-  if (port == 0) GTEST_SKIP() << "ZUB_DEVSIM_CAMERA_PORT not set (scripts/wine-com-test sets it)";
+  if (port == 0) GTEST_SKIP() << "ZUB_DEVSIM_CAMERA_PORT not set (tests/wine/run-com-tests sets it)";
   PointAt(control_, port);
   const SendCase cases[] = {
       {"vtable, matching ack", false, L"81:01:04:00:02:FF", 0x90, 0},
@@ -306,7 +312,7 @@ TEST_F(CamCtlTest, SendCmdComparesTheRepliesFirstByteThroughBothRoutes) {
 
 TEST_F(CamCtlTest, SendCmdReturnsTwoWhenTheCameraRefusesTheConnect) {
   const int port = comtest::DevsimPort("ZUB_DEVSIM_CLOSED_CAMERA_PORT");
-  if (port == 0) GTEST_SKIP() << "ZUB_DEVSIM_CLOSED_CAMERA_PORT not set (scripts/wine-com-test sets it)";
+  if (port == 0) GTEST_SKIP() << "ZUB_DEVSIM_CLOSED_CAMERA_PORT not set (tests/wine/run-com-tests sets it)";
   PointAt(control_, port);
   const SendCase cases[] = {
       {"vtable", false, L"81:01:04:00:02:FF", 0x90, 2},

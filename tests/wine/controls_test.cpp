@@ -95,7 +95,8 @@ TEST_P(ControlsTest, WinesAtlHostHostsTheControlByProgId) {
   ASSERT_NE(unknown, nullptr);
   IDispatch* control = nullptr;
   ASSERT_HRESULT_SUCCEEDED(unknown->QueryInterface(*GetParam().default_iid, reinterpret_cast<void**>(&control)));
-  std::wstring name(GetParam().default_property, GetParam().default_property + std::strlen(GetParam().default_property));
+  const char* property = GetParam().default_property;
+  std::wstring name(property, property + std::strlen(property));
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
   ASSERT_HRESULT_SUCCEEDED(control->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id));

@@ -1,5 +1,5 @@
-// Loads a control DLL (ZubAudioR.dll, or the kit's KitTest.dll) from the test's own directory and
-// reaches its exports directly, as COM would after registration.
+// Loads a control DLL (ZubAudioR.dll, Oru_cam.dll or the kit's KitTest.dll) from the test's own
+// directory and reaches its exports directly, as COM would after registration.
 #pragma once
 
 #include <winsock2.h>

@@ -1,9 +1,8 @@
 // The receive control's COM object, loaded straight from ZubAudioR.dll: class objects and the
 // module's unload answer, aggregation, IDispatch through the type library, property-bag
-// persistence, object safety and class info.
+// persistence and class info (object safety is checked for every control in controls_test.cpp).
 #include <gtest/gtest.h>
 
-#include <objsafe.h>
 #include <ocidl.h>
 
 #include <string>
@@ -268,27 +267,6 @@ TEST_F(ComTest, PropertyBagLoadCoercesSkipsAndKeepsDefaults) {
   ASSERT_HRESULT_SUCCEEDED(persist->GetClassID(&clsid));
   EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_ReceiveAudio));
   persist->Release();
-  control->Release();
-}
-
-TEST_F(ComTest, ObjectSafetyOffersBothOptionsOnItsInterfaces) {
-  IReceiveAudio* control = NewControl();
-  ASSERT_NE(control, nullptr);
-  IObjectSafety* safety = Query<IObjectSafety>(control, IID_IObjectSafety);
-  ASSERT_NE(safety, nullptr);
-  const DWORD both = INTERFACESAFE_FOR_UNTRUSTED_CALLER | INTERFACESAFE_FOR_UNTRUSTED_DATA;
-  for (const IID* iid : {&IID_IDispatch, &IID_IPersistPropertyBag}) {
-    DWORD supported = 0, enabled = 0;
-    ASSERT_HRESULT_SUCCEEDED(safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled));
-    EXPECT_EQ(supported, both);
-    ASSERT_HRESULT_SUCCEEDED(safety->SetInterfaceSafetyOptions(*iid, both, both));
-    ASSERT_HRESULT_SUCCEEDED(safety->GetInterfaceSafetyOptions(*iid, &supported, &enabled));
-    EXPECT_EQ(enabled, both);
-  }
-  DWORD supported = 0, enabled = 0;
-  EXPECT_EQ(safety->GetInterfaceSafetyOptions(IID_IClassFactory, &supported, &enabled), E_NOINTERFACE);
-  EXPECT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, 4, 4), E_FAIL);
-  safety->Release();
   control->Release();
 }
 

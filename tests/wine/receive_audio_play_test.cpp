@@ -1,6 +1,6 @@
 // The receive control playing from devsim under wine: in a container of the tests' own and in
 // wine's ATL host, one control and two at once, with Reload, Stop, deactivation and release
-// ending or keeping each worker. scripts/wine-com-test starts the devices and exports their
+// ending or keeping each worker. tests/wine/run-com-tests starts the devices and exports their
 // ports: ZUB_DEVSIM_PORT_A plays a 1 kHz tone of peak 16384, ZUB_DEVSIM_PORT_B one of peak 300,
 // so each control's PeakValue tells which stream it plays. The sound goes to the PulseAudio
 // null sink the script starts.
@@ -51,7 +51,7 @@ class PlayTest : public testing::Test {
   void SetUp() override {
     port_a_ = comtest::DevsimPort("ZUB_DEVSIM_PORT_A");
     port_b_ = comtest::DevsimPort("ZUB_DEVSIM_PORT_B");
-    if (port_a_ == 0 || port_b_ == 0) GTEST_SKIP() << "ZUB_DEVSIM_PORT_A/_B not set (scripts/wine-com-test sets them)";
+    if (port_a_ == 0 || port_b_ == 0) GTEST_SKIP() << "ZUB_DEVSIM_PORT_A/_B not set (tests/wine/run-com-tests sets them)";
     ASSERT_HRESULT_SUCCEEDED(OleInitialize(nullptr));
     initialized_ = true;
     ASSERT_NE(window_.Handle(), nullptr);

@@ -20,6 +20,8 @@ const Resources kDlls[] = {
     {"Oru_cam", L"Oru_cam.dll", L"Oru_cam"},
 };
 
+void PrintTo(const Resources& dll, std::ostream* out) { *out << dll.test_name; }
+
 class ResourcesTest : public testing::TestWithParam<Resources> {};
 
 TEST_P(ResourcesTest, ProjectNameAndToolboxBitmap) {

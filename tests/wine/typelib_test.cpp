@@ -58,6 +58,8 @@ std::vector<Expected> ExpectedFunctions(std::span<const Member> members) {
     if (m.kind == Kind::kMethod) {
       Expected e{&m, INVOKE_FUNC, {}};
       for (const automation::Param& p : m.params) e.params.push_back(com::VariantTypeOf(p.type));
+      // A result is the vtable entry's last parameter, [out, retval].
+      if (m.type != Type::kVoid) e.params.push_back(static_cast<VARTYPE>(VT_BYREF | com::VariantTypeOf(m.type)));
       out.push_back(e);
       continue;
     }
@@ -264,9 +266,13 @@ TEST_P(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
     for (SHORT p = 0; p < fd->cParams; ++p) {
       EXPECT_EQ(VtOfDesc(fd->lprgelemdescParam[p].tdesc), e.params[p]) << "parameter " << p;
     }
-    if (e.kind == INVOKE_PROPERTYGET) {
-      EXPECT_EQ(fd->lprgelemdescParam[0].paramdesc.wParamFlags & (PARAMFLAG_FOUT | PARAMFLAG_FRETVAL),
-                PARAMFLAG_FOUT | PARAMFLAG_FRETVAL);
+    // A get's value and a method's result come back through the last parameter.
+    const bool returns = e.kind == INVOKE_PROPERTYGET || (e.kind == INVOKE_FUNC && e.member->type != Type::kVoid);
+    for (SHORT p = 0; p < fd->cParams; ++p) {
+      const bool retval = returns && p == fd->cParams - 1;
+      EXPECT_EQ(fd->lprgelemdescParam[p].paramdesc.wParamFlags & (PARAMFLAG_FIN | PARAMFLAG_FOUT | PARAMFLAG_FRETVAL),
+                retval ? PARAMFLAG_FOUT | PARAMFLAG_FRETVAL : PARAMFLAG_FIN)
+          << "parameter " << p;
     }
     BSTR names[4] = {};
     UINT count = 0;
@@ -276,7 +282,8 @@ TEST_P(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
     ASSERT_GE(got.size(), 1u);
     EXPECT_EQ(Utf8(got[0]), e.member->name);
     if (e.kind == INVOKE_FUNC) {
-      ASSERT_EQ(got.size(), e.member->params.size() + 1);
+      // The name, the table's parameters, and the result's parameter, whose name is the IDL's own.
+      ASSERT_EQ(got.size(), 1 + e.params.size());
       for (std::size_t p = 0; p < e.member->params.size(); ++p) {
         EXPECT_EQ(Utf8(got[p + 1]), e.member->params[p].name);
       }
@@ -299,6 +306,8 @@ TEST_P(TypeLibTest, InterfaceMembersMatchTheControlsMemberTable) {
   }
   info->Release();
 }
+
+void PrintTo(const Library& library, std::ostream* out) { *out << library.test_name; }
 
 INSTANTIATE_TEST_SUITE_P(Dlls, TypeLibTest, testing::ValuesIn(kLibraries),
                          [](const testing::TestParamInfo<Library>& info) { return std::string(info.param.test_name); });
