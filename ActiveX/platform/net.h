@@ -100,6 +100,11 @@ int JoinGroupV4(Socket s, std::uint32_t group_be, std::uint32_t iface_be);
 int JoinGroupV6(Socket s, const SockAddr& group, unsigned if_index);
 // Returns 0 or kSocketError and the last error; for connect results (SO_ERROR).
 int GetSocketError(Socket s, int* error);
+// Where a non-blocking connect stands, asked without waiting and without touching queued data:
+// 1 when the connection is up, 0 while the connect is still going on (or none was started), and
+// kSocketError when it failed, LastNetError() then giving the connect's error (kWsaECONNREFUSED,
+// kWsaETIMEDOUT, ...). Unlike a probing receive, it tells a failed connect from a pending one.
+int SocketConnectStatus(Socket s);
 
 // WSAEventSelect / WSAEnumNetworkEvents. The bit values and error slots are WinSock's.
 enum NetEventBit : unsigned {

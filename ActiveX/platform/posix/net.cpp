@@ -743,6 +743,18 @@ int JoinGroupV6(Socket s, const SockAddr& group, unsigned if_index) {
   return 0;
 }
 
+int SocketConnectStatus(Socket s) {
+  std::lock_guard<std::mutex> lock(g_mu);
+  SockState* st = Find(s);
+  if (!st) return Fail(kWsaENOTSOCK);
+  UpdateConnect(static_cast<int>(s), *st);  // a writability probe and SO_ERROR: no data read
+  switch (st->phase) {
+    case Phase::kConnected: return 1;
+    case Phase::kFailed: return Fail(st->connect_error);
+    default: return 0;
+  }
+}
+
 int GetSocketError(Socket s, int* error) {
   if (error == nullptr) return Fail(kWsaEFAULT);
   std::lock_guard<std::mutex> lock(g_mu);

@@ -370,6 +370,24 @@ int GetSocketError(Socket s, int* error) {
   return Check(getsockopt(S(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(error), &len));
 }
 
+int SocketConnectStatus(Socket s) {
+  fd_set writable, failed;
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  FD_SET(S(s), &writable);
+  FD_SET(S(s), &failed);
+  timeval now{0, 0};
+  if (select(0, nullptr, &writable, &failed, &now) == SOCKET_ERROR) return kSocketError;
+  int error = 0, len = sizeof error;
+  // WinSock flags a failed connect in the exception set; SO_ERROR then names the cause.
+  if (getsockopt(S(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len) != 0) error = 0;
+  if (FD_ISSET(S(s), &failed) || error != 0) {
+    Remember(S(s), &History::connect_failed);
+    return Fail(error != 0 ? error : WSAECONNREFUSED);
+  }
+  return FD_ISSET(S(s), &writable) ? 1 : 0;
+}
+
 int EventSelect(Socket s, Event* event, unsigned mask) {
   HANDLE h = win32::EventHandle(event);
   if (event && !h) return Fail(WSAEINVAL);
