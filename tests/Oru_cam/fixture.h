@@ -58,6 +58,12 @@ inline void PointAt(orucam::CCamCtl& control, const devsim::Device& device) {
   control.put_Port(device.camera_port());
 }
 
+// The same for a listener of a test's own on 127.0.0.1.
+inline void PointAt(orucam::CCamCtl& control, const plat::SockAddr& where) {
+  control.put_IP("127.0.0.1");
+  control.put_Port(where.Port());
+}
+
 inline std::uint8_t SendCmd(orucam::CCamCtl& control, const std::string& cmd, std::uint8_t ack) {
   std::uint8_t ret = 0xEE;
   EXPECT_EQ(control.SendCmd(cmd, ack, &ret), automation::kS_OK);

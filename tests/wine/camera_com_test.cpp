@@ -87,33 +87,6 @@ ULONG OwnAddress() {
   return address;
 }
 
-// Records the property notifications the control sends, in order.
-class NotifySink : public IPropertyNotifySink {
- public:
-  virtual ~NotifySink() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyNotifySink)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
-    notes.push_back("changed " + std::to_string(id));
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID id) override {
-    notes.push_back("request " + std::to_string(id));
-    return S_OK;
-  }
-  ULONG refs = 1;
-  std::vector<std::string> notes;
-};
-
 class CamCtlTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -174,7 +147,7 @@ class CamCtlTest : public testing::Test {
   comtest::ControlDll dll_{L"Oru_cam.dll", CLSID_CamCtl};
   ICamCtl* control_ = nullptr;
   IDispatch* dispatch_ = nullptr;
-  NotifySink sink_;
+  comtest::NotifySink sink_;
 };
 
 // One property reached both ways: what the vtable puts IDispatch reads, and the other way round.

@@ -11,32 +11,9 @@
 
 #include "KitTest.h"
 #include "dll_loader.h"
+#include "ole_container.h"
 
 namespace {
-
-// Refuses every edit it is asked about.
-class RefusingSink : public IPropertyNotifySink {
- public:
-  virtual ~RefusingSink() = default;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyNotifySink)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE OnChanged(DISPID) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID) override {
-    ++requests;
-    return S_FALSE;
-  }
-  ULONG refs = 1;
-  int requests = 0;
-};
 
 std::wstring Take(BSTR b) {
   std::wstring s = b != nullptr ? std::wstring(b, SysStringLen(b)) : L"<null>";
@@ -130,7 +107,8 @@ TEST_F(KitDualTest, ARefusedEditReachesTheVtableCaller) {
       control_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)));
   IConnectionPoint* point = nullptr;
   ASSERT_HRESULT_SUCCEEDED(container->FindConnectionPoint(IID_IPropertyNotifySink, &point));
-  RefusingSink sink;
+  comtest::NotifySink sink;
+  sink.edit_answer = S_FALSE;  // refuses every edit it is asked about
   DWORD cookie = 0;
   ASSERT_HRESULT_SUCCEEDED(point->Advise(&sink, &cookie));
   EXPECT_EQ(control_->put_Enabled(VARIANT_FALSE), CTL_E_SETNOTPERMITTED);

@@ -7,6 +7,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <ole2.h>
+#include <ocidl.h>
 
 #include <atomic>
 #include <functional>
@@ -126,5 +127,37 @@ struct AtlHost {
   HRESULT(WINAPI* get_control)(HWND, IUnknown**) = nullptr;  // AtlAxGetControl
 };
 AtlHost LoadAtlHost();
+
+// Records the property notifications a control sends, in order ("request ID", "changed ID"),
+// and answers each OnRequestEdit with edit_answer (S_FALSE refuses the edit).
+class NotifySink : public IPropertyNotifySink {
+ public:
+  virtual ~NotifySink() = default;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IPropertyNotifySink)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE OnChanged(DISPID id) override {
+    notes.push_back("changed " + std::to_string(id));
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE OnRequestEdit(DISPID id) override {
+    notes.push_back("request " + std::to_string(id));
+    ++requests;
+    return edit_answer;
+  }
+
+  ULONG refs = 1;
+  int requests = 0;
+  HRESULT edit_answer = S_OK;
+  std::vector<std::string> notes;
+};
 
 }  // namespace comtest
